@@ -8,7 +8,9 @@
  * words (word 2 its signature); any other is a 4-word database linkage
  * (word 1 entity number, words 2-3 occurrence number).  A user linkage with
  * signature 3969 carries an entity number in word 3 and an occurrence
- * number in words 4-5 and is treated as the database linkage it carries.
+ * number in words 4-5 and is treated as the database linkage it carries
+ * (one shorter than 6 words carries no link and counts as an ordinary user
+ * linkage).
  *
  * List: native 16-bit words; word 0 the number of linkages, word 1 the
  * marker -1 once the list holds a linkage, linkages from word 2 on; the
