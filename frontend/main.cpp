@@ -1,0 +1,15 @@
+// nodeweldf: the desktop front end of nodeweld.
+#include <QApplication>
+
+#include "frontend/nwstate.h"
+#include "frontend/ui/mainfrm.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral(NW_APP_TITLE));
+  QApplication::setApplicationVersion(QString::fromStdString(nw_version_text()));
+  MainFrm w;
+  QObject::connect(&w, &MainFrm::exitRequested, &app, &QApplication::quit, Qt::QueuedConnection);
+  w.show();
+  return app.exec();
+}

@@ -1,0 +1,81 @@
+// weightfrm: the Weighting Options dialog.
+#include "frontend/ui/weightfrm.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+WeightFrm::WeightFrm(QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("WeightFrm"));
+  setWindowTitle(QStringLiteral("Weighting Options"));
+  QVBoxLayout* top = new QVBoxLayout(this);
+  QLabel* heading = new QLabel(this);
+  heading->setObjectName(QStringLiteral("HeadingLbl"));
+  QFont f = heading->font();
+  f.setBold(true);
+  heading->setFont(f);
+  heading->setAlignment(Qt::AlignCenter);
+  // The heading's line break is a carriage return; shown as a line break.
+  const QString text = QStringLiteral("Use the following weighting system to prioritize") +
+                       QChar('\r') + QStringLiteral("the order inwhich the linework is mended.");
+  heading->setProperty("nwText", text);
+  heading->setText(QString(text).replace(QChar('\r'), QChar('\n')));
+  top->addWidget(heading);
+
+  QGridLayout* grid = new QGridLayout;
+  grid->addWidget(new QLabel(QStringLiteral("Weight by:"), this), 0, 0);
+  QLabel* valueHead = new QLabel(QStringLiteral("Value"), this);
+  valueHead->setObjectName(QStringLiteral("ValueLbl"));
+  valueHead->setToolTip(QStringLiteral("Separate multiple values with commas."));
+  QLabel* weightHead = new QLabel(QStringLiteral("Weight"), this);
+  weightHead->setObjectName(QStringLiteral("WeightLbl"));
+  weightHead->setToolTip(QStringLiteral("Separate multiple weights with commas."));
+  grid->addWidget(valueHead, 0, 1);
+  grid->addWidget(weightHead, 0, 2);
+  const char* const rows[3] = {"level", "color", "style"};
+  const char* const names[6] = {"LvlvalTxt", "LvlwtTxt", "CovalTxt", "CowtTxt", "StyvalTxt", "StywtTxt"};
+  for (int r = 0; r < 3; ++r) {
+    grid->addWidget(new QLabel(QString::fromLatin1(rows[r]), this), r + 1, 0);
+    for (int c = 0; c < 2; ++c) {
+      QLineEdit* e = new QLineEdit(this);
+      e->setObjectName(QString::fromLatin1(names[r * 2 + c]));
+      boxes_[r * 2 + c] = e;
+      grid->addWidget(e, r + 1, c + 1);
+    }
+  }
+  top->addLayout(grid);
+  QHBoxLayout* row = new QHBoxLayout;
+  struct Btn {
+    const char* name;
+    const char* caption;
+    void (WeightFrm::*slot)();
+  };
+  const Btn btns[] = {{"ApplyCmd", "Apply", &WeightFrm::apply},
+                      {"ClearCmd", "Clear", &WeightFrm::clearBoxes},
+                      {"CancelCmd", "Cancel", &WeightFrm::cancel}};
+  for (const Btn& d : btns) {
+    QPushButton* b = new QPushButton(QString::fromLatin1(d.caption), this);
+    b->setObjectName(QString::fromLatin1(d.name));
+    b->setAutoDefault(false);
+    connect(b, &QPushButton::clicked, this, d.slot);
+    row->addWidget(b);
+  }
+  top->addLayout(row);
+}
+
+void WeightFrm::apply() {
+  // Nothing passes a weighting table to the driver yet: the dialog stays open
+  // and the command line does not change.
+}
+
+void WeightFrm::clearBoxes() {
+  for (QLineEdit* e : boxes_) e->clear();
+}
+
+void WeightFrm::cancel() {
+  clearBoxes();
+  hide();
+}
