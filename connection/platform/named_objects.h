@@ -33,8 +33,12 @@ struct NamedLock {
     NamedMapping mapping;
     NamedLockData *data;
 };
-enum { LOCK_TAKEN = 0, LOCK_TIMED_OUT = 1 };
-// Creates or opens the lock object; 0 or an errno value.
+// LOCK_TAKEN_OWNER_DIED: taken over from a holder that died; the guarded
+// data may be half-changed.
+enum { LOCK_TAKEN = 0, LOCK_TIMED_OUT = 1, LOCK_TAKEN_OWNER_DIED = 2 };
+// Creates the lock object (exclusive: EEXIST when the name is taken) or opens
+// an existing one (ENOENT when absent). 0 or an errno value.
+int namedLock_create(NamedLock *lock, const char *name);
 int namedLock_open(NamedLock *lock, const char *name);
 void namedLock_close(NamedLock *lock);
 // Takes the lock within timeoutMs; a lock whose holder died is taken over.
@@ -62,10 +66,11 @@ int namedEvent_isOpen(const NamedEvent *event);
 void namedEvent_set(NamedEvent *event);
 void namedEvent_reset(NamedEvent *event);
 int namedEvent_isSet(const NamedEvent *event);
-// Waits until set or timeoutMs passes (< 0 = no limit). On a machine where
-// this process may run on more than one processor, looks at the word for a
-// few microseconds before sleeping. 1 = set, 0 = timed out.
-int namedEvent_wait(NamedEvent *event, long timeoutMs);
+// Waits until set or timeoutMs passes (< 0 = no limit). With spin != 0, and
+// when this process may run on more than one processor, looks at the word for
+// a few microseconds before sleeping (a peer's answer usually comes sooner
+// than a sleeping process wakes). 1 = set, 0 = timed out.
+int namedEvent_wait(NamedEvent *event, long timeoutMs, int spin);
 
 // Internal settings. The product's values are 5000 ms for the lock and 1000
 // ms per second of a receive time limit; tests shorten them.

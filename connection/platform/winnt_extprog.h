@@ -142,10 +142,15 @@ int winNTExtProg_getObjectList(WinNTWatchEntry *list, int capacity,
                                ExternProgDescr *only, const NamedEvent *skip);
 // Waits until one entry fires or timeoutMs passes (< 0 = no limit). ownEvent
 // (may be none) is waited on directly and wakes at once; the entries are
-// looked at in short slices. Returns the index of the entry that fired,
-// -1 for the own event, -2 on time-out.
+// looked at in short slices (WAIT_SLICE_MS). Returns the index of the entry
+// that fired, WAIT_OWN_EVENT or WAIT_TIMED_OUT. The polling form also calls
+// poll(arg) in every slice and returns WAIT_POLL_STOPPED when it is non-zero.
+enum { WAIT_OWN_EVENT = -1, WAIT_TIMED_OUT = -2, WAIT_POLL_STOPPED = -3, WAIT_SLICE_MS = 10 };
+typedef int (*WinNTWaitPoll)(void *arg);
 int winNTExtProg_waitForObjects(NamedEvent *ownEvent, WinNTWatchEntry *list, int count,
                                 long timeoutMs);
+int winNTExtProg_waitForObjectsPolling(NamedEvent *ownEvent, WinNTWatchEntry *list, int count,
+                                       long timeoutMs, WinNTWaitPoll poll, void *arg);
 // Blocks until the descriptor's started child has ended and reaps it;
 // returns its exit code (-signal for a child killed by a signal).
 int winNTExtProg_waitForChild(ExternProgDescr *descriptor);
@@ -154,8 +159,11 @@ void winNTExtProg_killProgram(ExternProgDescr *descriptor);
 // process created; open mappings stay until the process exits).
 void winNTExtProg_cleanupProgram(ExternProgDescr *descriptor);
 
-// Process helpers.
+// Process helpers. A zombie counts as ended.
 int winNTExtProg_processAlive(pid_t pid);
+// Detaches this process's open queues and removes the signal-event names it
+// created when it exits normally (installed on the first attach).
+void winNTExtProg_installExitHook(void);
 // Removes leftovers of queues and signal events whose processes have all
 // ended (named objects of this user only).
 void winNTExtProg_sweepStaleObjects(void);
