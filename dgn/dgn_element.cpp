@@ -299,6 +299,11 @@ bool dgn_decode_element(const uint8_t *p, size_t n, bool is3d, DgnElement *out, 
     }
     size_t lstart = size;
     if (e.properties & DGN_PROP_ATTRIBUTES) lstart = 32 + 2 * static_cast<size_t>(elm_load16(p + 30));
+    const uint16_t ai = elm_load16(p + 30);
+    if (!(e.properties & DGN_PROP_ATTRIBUTES) && 32 + 2 * static_cast<size_t>(ai) != size) {
+        e.keep_attr_index = true;
+        e.attr_index = ai;
+    }
     e.tail.assign(p + r.at, p + lstart);
     e.linkages.assign(p + lstart, p + size);
     *out = std::move(e);
@@ -406,7 +411,8 @@ bool dgn_encode_element(const DgnElement &e, std::vector<uint8_t> *out, std::str
     elm_store16(b.data() + 2, static_cast<uint16_t>((b.size() - 4) / 2));
     elm_set_range(b.data(), b.size(), e.range);
     elm_store16(b.data() + 28, e.graphic_group);
-    elm_store16(b.data() + 30, static_cast<uint16_t>((lstart - 32) / 2));
+    const bool keep = e.keep_attr_index && e.linkages.empty() && !(e.properties & DGN_PROP_ATTRIBUTES);
+    elm_store16(b.data() + 30, keep ? e.attr_index : static_cast<uint16_t>((lstart - 32) / 2));
     elm_store16(b.data() + 32, props);
     elm_store16(b.data() + 34, static_cast<uint16_t>((e.style & 7) | ((e.weight & 31) << 3) | ((e.color & 255) << 8)));
     return true;

@@ -85,6 +85,11 @@ struct DgnElement {
     DgnVaxValue primary, secondary;
     DgnVaxValue centre[3];
 
+    // Attribute index as found when the attribute bit is clear and it does not point at the
+    // element's end (nobody reads it then); written back as found so such files keep their bytes.
+    bool keep_attr_index = false;
+    uint16_t attr_index = 0;
+
     std::vector<uint8_t> tail;      // bytes between the type data and the linkages
     std::vector<uint8_t> linkages;  // attribute linkage area, as stored
 };
