@@ -372,7 +372,14 @@ struct Gen {
     }
 
     std::string truth_json() const {
-        std::string s = "{\n  \"file\": \"" + o.out + "\",\n  \"seed\": " + std::to_string(o.seed) +
+        // The sheet's own name, without folders, so the truth does not depend on where it lies.
+        std::string name = o.out.substr(o.out.rfind('/') == std::string::npos ? 0 : o.out.rfind('/') + 1);
+        std::string quoted;
+        for (char c : name) {
+            if (c == '"' || c == '\\') quoted += '\\';
+            if (static_cast<unsigned char>(c) >= 0x20) quoted += c;
+        }
+        std::string s = "{\n  \"file\": \"" + quoted + "\",\n  \"seed\": " + std::to_string(o.seed) +
                         ",\n  \"dimension\": " + (o.is3d ? "3" : "2") + ",\n  \"uor_per_master\": " +
                         std::to_string(static_cast<int64_t>(o.units.sub_per_master) * o.units.uor_per_sub) +
                         ",\n  \"largest_miss_uor\": " + std::to_string(miss_uor) +
