@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <map>
 #include <sstream>
+#include <sys/stat.h>
 
 #include "dgn/dgn_element.h"
 #include "dgn/dgn_file.h"
@@ -94,13 +95,15 @@ TEST_F(DgnTools, DumpRefusesBadFilesWithStatus) {
 }
 
 TEST_F(DgnTools, GeneratorIsDeterministic) {
-    const std::string a = dir + "/a.dgn", b = dir + "/b.dgn", c = dir + "/c.dgn";
+    // Same name in another folder: the ground truth names the sheet without its folder.
+    ASSERT_EQ(mkdir((dir + "/b").c_str(), 0755), 0);
+    const std::string a = dir + "/a.dgn", b = dir + "/b/a.dgn", c = dir + "/c.dgn";
     ASSERT_EQ(run_program({nw_bin("dgngen"), "-n", "300", "--seed", "7", a}).exitCode, 0);
     ASSERT_EQ(run_program({nw_bin("dgngen"), "-n", "300", "--seed", "7", b}).exitCode, 0);
     ASSERT_EQ(run_program({nw_bin("dgngen"), "-n", "300", "--seed", "8", c}).exitCode, 0);
     EXPECT_EQ(read_bytes(a), read_bytes(b));
     EXPECT_NE(read_bytes(a), read_bytes(c));
-    EXPECT_EQ(read_bytes(dir + "/a.truth.json"), read_bytes(dir + "/b.truth.json"));
+    EXPECT_EQ(read_bytes(dir + "/a.truth.json"), read_bytes(dir + "/b/a.truth.json"));
     // Bad options are refused without writing anything.
     const ProgramResult r = run_program({nw_bin("dgngen"), "-n", "zero", dir + "/d.dgn"});
     EXPECT_EQ(r.exitCode, 1);
