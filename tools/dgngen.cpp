@@ -326,7 +326,7 @@ struct Gen {
         const int64_t upm = static_cast<int64_t>(o.units.sub_per_master) * o.units.uor_per_sub;
         miss_uor = static_cast<int32_t>(std::max<double>(1.0, std::floor(o.miss * upm)));
         long target = o.elements;
-        if (o.size_mb > 0) target = static_cast<long>(o.size_mb * 1048576.0 / 62.0);
+        if (o.size_mb > 0) target = static_cast<long>(o.size_mb * 1048576.0 / 71.0);
         if (target < 1) target = 1;
         // About 80% of the elements are edges of a w x w grid (2w(w-1) edges).
         long w = 2;
