@@ -78,6 +78,7 @@ struct RequestRoute {
 
 // Route tables of the operation groups.
 extern const RequestRoute session_routes[];
+extern const RequestRoute element_routes[];
 
 // Handles one request message (header included) and fills the reply.
 void server_dispatch(ServerState *s, const uint8_t *request, size_t length, ServerReply *reply);

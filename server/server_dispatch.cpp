@@ -6,6 +6,7 @@
 
 static const RequestRoute *const route_tables[] = {
     session_routes,
+    element_routes,
 };
 
 int32_t srv_get32(const uint8_t *p) {
