@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include "connection/file_search.h"
+#include "connection/platform/named_objects.h"
 #include "connection/platform/winnt_extprog.h"
 #include "connection/tcb.h"
 #include "dgnrequests/request_exchange.h"
@@ -18,6 +19,10 @@ int dfpiDetached = 1;
 int mcsl_debugMode = 0;
 int mcsl_translationMode = 0;
 int ms32_status = 0;
+
+// Name of the TCB of a server this client started. A server that was
+// killed cannot remove its TCB; once its end is confirmed the client does.
+static char startedServerTcb[NAMED_OBJECT_NAME_BYTES];
 
 void mcslLib_setDebugMode(int mode) { mcsl_debugMode = mode; }
 
@@ -55,7 +60,7 @@ int mcsl_signalWhileOffline(int signal, int *signalFlag, void *checkArg,
 // Takes down whatever is left of the connection when the process ends
 // without dedfpi, so that no named object of this client outlives it. The
 // server notices its client's end and leaves the design file untouched.
-static void connection_atexit(void) {
+void mcsl_shutdownConnection(void) {
     if (tcb) mcslLib_releaseTCB(&tcb);
     if (mcslExtProgP && mcslIPCPathP) externProg_removeIPCPath(mcslExtProgP, mcslIPCPathP, 0);
     mcslIPCPathP = nullptr;
@@ -63,12 +68,14 @@ static void connection_atexit(void) {
     mstnExtProgP = nullptr;
     if (mcslExtProgP) externProg_cleanupProgram(mcslExtProgP);
     mcslExtProgP = nullptr;
+    util_setEnvFunc(nullptr);
+    dfpiDetached = 1;
 }
 
 static void register_atexit(void) {
     static int registered = 0;
     if (!registered) {
-        atexit(connection_atexit);
+        atexit(mcsl_shutdownConnection);
         registered = 1;
     }
 }
@@ -199,6 +206,7 @@ static int start_server(unsigned char *openRequest, int32_t key, const char *des
     tcbName[n] = '\0';
     free(reply);
     st = mcslLib_getTcbAndParent(&tcb, nullptr, tcbName);
+    if (st == 0) snprintf(startedServerTcb, sizeof startedServerTcb, "%.47s", tcbName);
     if (st != 0) {
         printf("Unable to create TCB, errno = %d\n", st);
         return indfpiSetstat(status, st, 1, 1);
@@ -213,7 +221,10 @@ int indfpi(int16_t *ignored1, const char *designFile, const int16_t *openMode,
     (void)ignored6;
     (void)ignored8;
     register_atexit();
-    if (!mstnExtProgP) ms32_status = 0;
+    if (!mstnExtProgP) {
+        ms32_status = 0;
+        startedServerTcb[0] = '\0';
+    }
 
     unsigned char openRequest[OPEN_REQUEST_BYTES];
     memset(openRequest, 0, sizeof openRequest);
@@ -294,6 +305,7 @@ int dedfpi(const int16_t *word) {
         if (result == SERVER_STATUS_ENDING || result == EXCHANGE_STATUS_COMMUNICATION) {
             int exitStatus = 0;
             externProg_wait(&exitStatus, mstnExtProgP);
+            if (startedServerTcb[0]) namedObject_unlink(startedServerTcb);
             result = 0;
         } else {
             // Forget the server without waiting; its process is not touched.
@@ -308,6 +320,7 @@ int dedfpi(const int16_t *word) {
     mstnExtProgP = nullptr;
     mcslIPCPathP = nullptr;
     mcslExtProgP = nullptr;
+    startedServerTcb[0] = '\0';
     dfpiDetached = 1;
     return result;
 }

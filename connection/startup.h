@@ -46,6 +46,10 @@ int indfpi(int16_t *ignored1, const char *designFile, const int16_t *openMode,
            int16_t *status, void *ignored8);
 int dedfpi(const int16_t *word);
 
+// Takes down whatever is left of the connection without a close request
+// (run at process exit; the server then leaves the design file untouched).
+void mcsl_shutdownConnection(void);
+
 // Undoes the connection as far as asked, then stores the code.
 int indfpiSetstat(int16_t *status, int code, int detachQueue, int dropServer);
 

@@ -397,6 +397,9 @@ int winNTExtProg_openIPCPath(IPCPath *path, int32_t key, int create)
     namedEvent_reset(&pp->event);
     seg->receiverIds[slot] = pp->receiverId;
     namedLock_slotPids(&pp->lock)[slot] = (int32_t)getpid();
+    for (int s = 0; s < IPC_MAX_RECEIVERS; ++s)
+        if (s != slot && seg->receiverIds[s] != 0)
+            pp->peerSeen = 1;  // attaching to a queue someone already serves
     pp->slot = slot;
     namedLock_release(&pp->lock);
 
@@ -574,6 +577,8 @@ int winNTExtProg_readMessageNoWait(void *buffer, int capacity, int type, IPCPath
         }
         if (e->type != EXTPROG_MSG_REPLY)
             pp->lastReadTag = tag;
+        if (e->length >= 12 && headerWord(buffer, 8) != (int32_t)getpid())
+            pp->peerSeen = 1;  // the other side has shown itself
         dropEntry(seg, i);
         result = 0;
         break;
