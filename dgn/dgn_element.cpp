@@ -210,6 +210,10 @@ bool dgn_decode_element(const uint8_t *p, size_t n, bool is3d, DgnElement *out, 
             e.style = s & 7;
             e.weight = (s >> 3) & 31;
             e.color = s >> 8;
+            // Linkages shown for information only; encoding writes e.raw.
+            const size_t lstart = 32 + 2 * static_cast<size_t>(elm_load16(p + 30));
+            if ((e.properties & DGN_PROP_ATTRIBUTES) && lstart >= DATA && lstart <= size)
+                e.linkages.assign(p + lstart, p + size);
         }
         *out = std::move(e);
         return true;

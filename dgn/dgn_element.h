@@ -91,7 +91,8 @@ struct DgnElement {
     uint16_t attr_index = 0;
 
     std::vector<uint8_t> tail;      // bytes between the type data and the linkages
-    std::vector<uint8_t> linkages;  // attribute linkage area, as stored
+    std::vector<uint8_t> linkages;  // attribute linkage area, as stored (undecoded types: a copy
+                                    // for information when the attribute index is sound)
 };
 
 // One linkage found in a linkage area.
