@@ -282,6 +282,10 @@ bool dgn_save_file(const DgnFile *f, const char *path, std::string *err) {
     mode_t mode = 0;
     struct stat st;
     const bool exists = stat(target.c_str(), &st) == 0;
+    if (exists && !S_ISREG(st.st_mode)) {
+        if (err) *err = target + ": not a regular file";
+        return false;
+    }
     if (exists) {
         mode = st.st_mode & 07777;
     } else {

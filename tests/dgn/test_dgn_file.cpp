@@ -2,7 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "dgn/dgn_element.h"
@@ -252,6 +255,57 @@ TEST_F(DgnSave, SymbolicLinkIsFollowedNotReplaced) {
     ASSERT_EQ(g.elements.size(), 4u);  // seed had no end marker: one is added after the new element
     EXPECT_TRUE(g.has_end_marker);
     EXPECT_EQ(g.elements[3].type, 4);
+}
+
+TEST_F(DgnSave, RefusesToReplaceWhatIsNotAFile) {
+    DgnFile f;
+    std::string err;
+    ASSERT_TRUE(dgn_load_file(dgn_sample("seed_2d.dgn").c_str(), &f, &err)) << err;
+    const std::string sub = dir + "/folder.dgn";
+    ASSERT_EQ(mkdir(sub.c_str(), 0755), 0);
+    EXPECT_FALSE(dgn_save_file(&f, sub.c_str(), &err));
+    EXPECT_NE(err.find("not a regular file"), std::string::npos) << err;
+    // A link to a missing file is not turned into a file either.
+    const std::string dangling = dir + "/dangling.dgn";
+    ASSERT_EQ(symlink("nowhere/none.dgn", dangling.c_str()), 0);
+    EXPECT_FALSE(dgn_save_file(&f, dangling.c_str(), &err));
+    struct stat st;
+    EXPECT_EQ(lstat(dangling.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    // A new file in an existing folder is fine.
+    ASSERT_TRUE(dgn_save_file(&f, (dir + "/new.dgn").c_str(), &err)) << err;
+    EXPECT_EQ(read_bytes(dir + "/new.dgn"), f.data);
+}
+
+// A write that fails half-way (file size limit) leaves the old file and no temporary file.
+TEST_F(DgnSave, FailedWriteLeavesTheTargetUntouched) {
+    const std::string path = dir + "/a.dgn";
+    const std::vector<uint8_t> orig = read_bytes(dgn_sample("seed_3d.dgn"));
+    ASSERT_TRUE(write_bytes(path, orig));
+    DgnFile f;
+    std::string err;
+    ASSERT_TRUE(dgn_load_file(dgn_sample("tag.dgn").c_str(), &f, &err)) << err;
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        struct rlimit lim = {8192, 8192};
+        setrlimit(RLIMIT_FSIZE, &lim);
+        std::string e;
+        const bool ok = dgn_save_file(&f, path.c_str(), &e);
+        _exit(!ok && e.find("cannot write") != std::string::npos ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(read_bytes(path), orig);
+    const std::string ls = "ls -A '" + dir + "' | wc -l";
+    FILE *p = popen(ls.c_str(), "r");
+    int count = 0;
+    ASSERT_EQ(fscanf(p, "%d", &count), 1);
+    pclose(p);
+    EXPECT_EQ(count, 1);
 }
 
 TEST_F(DgnSave, FailureLeavesTheTargetUntouched) {
