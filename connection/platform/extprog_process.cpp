@@ -274,7 +274,7 @@ static int entryFired(const WinNTWatchEntry *e)
 }
 
 int winNTExtProg_waitForObjectsPolling(NamedEvent *ownEvent, WinNTWatchEntry *list, int count,
-                                       long timeoutMs, WinNTWaitPoll poll, void *arg)
+                                       long timeoutMs, WinNTWaitPoll poll, void *arg, int spin)
 {
     int64_t deadline = timeoutMs < 0 ? INT64_MAX : winNTExtProg_nowNs() + (int64_t)timeoutMs * 1000000;
     int first = 1;
@@ -296,7 +296,7 @@ int winNTExtProg_waitForObjectsPolling(NamedEvent *ownEvent, WinNTWatchEntry *li
             slice = (long)((left + 999999) / 1000000);
         if (ownEvent) {
             // Only the first sleep spins: a reply usually follows at once.
-            if (namedEvent_wait(ownEvent, slice, first))
+            if (namedEvent_wait(ownEvent, slice, first ? spin : EVENT_NO_SPIN))
                 return WAIT_OWN_EVENT;
         } else {
             struct timespec ts = {0, slice * 1000000L};
@@ -309,7 +309,8 @@ int winNTExtProg_waitForObjectsPolling(NamedEvent *ownEvent, WinNTWatchEntry *li
 int winNTExtProg_waitForObjects(NamedEvent *ownEvent, WinNTWatchEntry *list, int count,
                                 long timeoutMs)
 {
-    return winNTExtProg_waitForObjectsPolling(ownEvent, list, count, timeoutMs, nullptr, nullptr);
+    return winNTExtProg_waitForObjectsPolling(ownEvent, list, count, timeoutMs, nullptr, nullptr,
+                                              EVENT_SPIN);
 }
 
 void winNTExtProg_killProgram(ExternProgDescr *descriptor)

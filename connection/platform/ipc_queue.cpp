@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sched.h>
 #include <unistd.h>
 
 #include "connection/platform/queue_names.h"
@@ -326,6 +327,7 @@ int winNTExtProg_openIPCPath(IPCPath *path, int32_t key, int create)
     if (!pp)
         return EXTPROG_STATUS_NO_MEMORY;
     pp->slot = -1;
+    pp->ownPid = getpid();
     char name[NAMED_OBJECT_NAME_BYTES];
     if (creating) {
         winNTExtProg_sweepStaleObjects();
@@ -432,7 +434,8 @@ static int32_t headerWord(const void *message, int offset)
     return v;
 }
 
-// Wakes every other attached receiver. Caller holds the lock.
+// Signals every other attached receiver's event. Caller holds the lock;
+// wakeReceivers delivers the wake-ups after its release.
 static void signalReceivers(WinNTIPCPath *pp)
 {
     char name[NAMED_OBJECT_NAME_BYTES];
@@ -453,8 +456,17 @@ static void signalReceivers(WinNTIPCPath *pp)
             }
         }
         if (namedEvent_isOpen(&pe->event))
-            namedEvent_set(&pe->event);
+            namedEvent_mark(&pe->event);
     }
+}
+
+static int wakeReceivers(WinNTIPCPath *pp)
+{
+    int woken = 0;
+    for (int s = 0; s < IPC_MAX_RECEIVERS; ++s)
+        if (s != pp->slot && namedEvent_isOpen(&pp->peerEvents[s].event))
+            woken += namedEvent_wake(&pp->peerEvents[s].event);
+    return woken;
 }
 
 int winNTExtProg_sendMessage(void *message, int size, IPCPath *path, ExternProgDescr *peer)
@@ -465,8 +477,12 @@ int winNTExtProg_sendMessage(void *message, int size, IPCPath *path, ExternProgD
     // A message holds at least its 16-byte header.
     if (size < 16)
         return EXTPROG_STATUS_NO_BLOCKS;
-    int32_t pid = (int32_t)getpid();
+    int32_t pid = (int32_t)pp->ownPid;
     memcpy(static_cast<unsigned char *>(message) + 8, &pid, 4);
+    int32_t *cpus = namedLock_slotCpus(&pp->lock);
+    int cpu = sched_getcpu();
+    if (cpus && pp->slot >= 0 && cpu >= 0)
+        cpus[pp->slot] = cpu + 1;
     int32_t type = headerWord(message, 0);
 
     if (!takeQueueLock(pp))
@@ -515,9 +531,20 @@ int winNTExtProg_sendMessage(void *message, int size, IPCPath *path, ExternProgD
         b = seg->blocks[b].nextBlock;
     }
     signalReceivers(pp);
-    if (peer && peer->platformInfo && namedEvent_isOpen(&peer->platformInfo->sendEvent))
-        namedEvent_set(&peer->platformInfo->sendEvent);
+    NamedEvent *peerEvent = nullptr;
+    if (peer && peer->platformInfo && namedEvent_isOpen(&peer->platformInfo->sendEvent)) {
+        peerEvent = &peer->platformInfo->sendEvent;
+        namedEvent_mark(peerEvent);
+    }
     namedLock_release(&pp->lock);
+    int woken = wakeReceivers(pp);
+    if (peerEvent)
+        woken += namedEvent_wake(peerEvent);
+    // On one processor the woken receiver can only run when this process
+    // stops: let it take and answer the message now, instead of being
+    // preempted later while this process holds the lock for its next look.
+    if (woken > 0 && !winNTExtProg_multiProcessor())
+        sched_yield();
     return 0;
 }
 
@@ -577,7 +604,7 @@ int winNTExtProg_readMessageNoWait(void *buffer, int capacity, int type, IPCPath
         }
         if (e->type != EXTPROG_MSG_REPLY)
             pp->lastReadTag = tag;
-        if (e->length >= 12 && headerWord(buffer, 8) != (int32_t)getpid())
+        if (e->length >= 12 && headerWord(buffer, 8) != (int32_t)pp->ownPid)
             pp->peerSeen = 1;  // the other side has shown itself
         dropEntry(seg, i);
         result = 0;
@@ -589,6 +616,21 @@ int winNTExtProg_readMessageNoWait(void *buffer, int capacity, int type, IPCPath
 }
 
 // ---- waiting receive ----
+
+// Records the processor this receiver runs on and tells how to wait: busy
+// looks are useless when another receiver last ran on the same processor.
+static int spinMode(WinNTIPCPath *pp)
+{
+    int32_t *cpus = namedLock_slotCpus(&pp->lock);
+    int cpu = sched_getcpu();
+    if (!cpus || pp->slot < 0 || cpu < 0)
+        return EVENT_SPIN;
+    cpus[pp->slot] = cpu + 1;  // 0 = unknown
+    for (int s = 0; s < IPC_MAX_RECEIVERS; ++s)
+        if (s != pp->slot && pp->view->receiverIds[s] != 0 && cpus[s] == cpu + 1)
+            return EVENT_SPIN_YIELD;
+    return EVENT_SPIN;
+}
 
 static int pollPeer(void *arg)
 {
@@ -615,7 +657,7 @@ int winNTExtProg_receiveMessage(int *status, void *buffer, int capacity, int typ
             rebuild = 0;
         }
         int fired = winNTExtProg_waitForObjectsPolling(&pp->event, list, check ? count : 0,
-                                                       timeoutMs, pollPeer, pp);
+                                                       timeoutMs, pollPeer, pp, spinMode(pp));
         if (fired == WAIT_TIMED_OUT)
             return 1;  // status stays NO_MESSAGE
         if (fired == WAIT_POLL_STOPPED) {

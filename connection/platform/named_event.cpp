@@ -9,6 +9,7 @@
 #include <cstring>
 #include <ctime>
 #include <linux/futex.h>
+#include <sched.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -20,15 +21,20 @@ struct NamedEventWord {
 };
 static_assert(sizeof(std::atomic<uint32_t>) == 4, "futex word");
 
+// Longest plain busy-wait before a waiter starts yielding the processor.
+static const int64_t PAUSE_SPIN_NS = 10000;
+
 static long futexWait(std::atomic<uint32_t> *word, uint32_t expected, const struct timespec *relative)
 {
     return syscall(SYS_futex, reinterpret_cast<uint32_t *>(word), FUTEX_WAIT, expected, relative,
                    nullptr, 0);
 }
 
-static void futexWakeAll(std::atomic<uint32_t> *word)
+static int futexWakeAll(std::atomic<uint32_t> *word)
 {
-    syscall(SYS_futex, reinterpret_cast<uint32_t *>(word), FUTEX_WAKE, INT_MAX, nullptr, nullptr, 0);
+    long woken = syscall(SYS_futex, reinterpret_cast<uint32_t *>(word), FUTEX_WAKE, INT_MAX,
+                         nullptr, nullptr, 0);
+    return woken > 0 ? (int)woken : 0;
 }
 
 int namedEvent_open(NamedEvent *event, const char *name, int create)
@@ -59,13 +65,23 @@ int namedEvent_isOpen(const NamedEvent *event)
     return event->word != nullptr;
 }
 
+void namedEvent_mark(NamedEvent *event)
+{
+    if (event->word)
+        event->word->state.store(1, std::memory_order_seq_cst);
+}
+
+int namedEvent_wake(NamedEvent *event)
+{
+    if (event->word && event->word->waiters.load(std::memory_order_seq_cst) != 0)
+        return futexWakeAll(&event->word->state);
+    return 0;
+}
+
 void namedEvent_set(NamedEvent *event)
 {
-    if (!event->word)
-        return;
-    event->word->state.store(1, std::memory_order_seq_cst);
-    if (event->word->waiters.load(std::memory_order_seq_cst) != 0)
-        futexWakeAll(&event->word->state);
+    namedEvent_mark(event);
+    namedEvent_wake(event);
 }
 
 void namedEvent_reset(NamedEvent *event)
@@ -88,17 +104,30 @@ int namedEvent_wait(NamedEvent *event, long timeoutMs, int spin)
         return 1;
     int64_t now = winNTExtProg_nowNs();
     int64_t deadline = timeoutMs < 0 ? INT64_MAX : now + (int64_t)timeoutMs * 1000000;
-    if (spin && winNTExtProg_spinNanoseconds > 0 && winNTExtProg_multiProcessor()) {
+    if (spin != EVENT_NO_SPIN && winNTExtProg_spinNanoseconds > 0) {
         int64_t until = now + winNTExtProg_spinNanoseconds;
         if (until > deadline)
             until = deadline;
-        for (int i = 1;; ++i) {
-            if (w->state.load(std::memory_order_acquire) != 0)
-                return 1;
-            nw_spin_pause();
-            if ((i & 31) == 0 && winNTExtProg_nowNs() >= until)
-                break;
+        if (spin == EVENT_SPIN && winNTExtProg_multiProcessor()) {
+            // The setter most likely runs on another processor: watch the
+            // word for a moment.
+            int64_t pauseUntil = now + PAUSE_SPIN_NS < until ? now + PAUSE_SPIN_NS : until;
+            for (int i = 1;; ++i) {
+                if (w->state.load(std::memory_order_acquire) != 0)
+                    return 1;
+                nw_spin_pause();
+                if ((i & 31) == 0 && winNTExtProg_nowNs() >= pauseUntil)
+                    break;
+            }
         }
+        // Then give the processor away between looks: on one processor (or
+        // when the scheduler put both processes on the same one) the setter
+        // can only run when this process stops; a sleep on the futex would
+        // cost a wake-up on top.
+        while (w->state.load(std::memory_order_acquire) == 0 && winNTExtProg_nowNs() < until)
+            sched_yield();
+        if (w->state.load(std::memory_order_acquire) != 0)
+            return 1;
     }
     w->waiters.fetch_add(1, std::memory_order_seq_cst);
     int result = 0;

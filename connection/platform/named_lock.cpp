@@ -21,6 +21,7 @@ struct NamedLockData {
     int32_t creatorPid;
     int32_t removed;
     int32_t slotPids[32];
+    int32_t slotCpus[32];
 };
 
 static int mapLock(NamedLock *lock, int create, const char *name)
@@ -135,6 +136,11 @@ void namedLock_release(NamedLock *lock)
 int32_t *namedLock_slotPids(NamedLock *lock)
 {
     return lock->data ? lock->data->slotPids : nullptr;
+}
+
+int32_t *namedLock_slotCpus(NamedLock *lock)
+{
+    return lock->data ? lock->data->slotCpus : nullptr;
 }
 
 int32_t namedLock_creatorPid(NamedLock *lock)

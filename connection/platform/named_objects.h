@@ -50,6 +50,9 @@ void namedLock_release(NamedLock *lock);
 // for the racy reads of the liveness checks.
 int32_t *namedLock_slotPids(NamedLock *lock);
 int32_t namedLock_creatorPid(NamedLock *lock);
+// Processor on which the receiver of each slot last started a wait or a
+// send (-1 = unknown); tells a waiter whether spinning could starve its peer.
+int32_t *namedLock_slotCpus(NamedLock *lock);
 int namedLock_isRemoved(NamedLock *lock);
 void namedLock_markRemoved(NamedLock *lock);
 
@@ -63,13 +66,26 @@ struct NamedEvent {
 int namedEvent_open(NamedEvent *event, const char *name, int create);
 void namedEvent_close(NamedEvent *event);
 int namedEvent_isOpen(const NamedEvent *event);
+// Sets the event and wakes its sleepers.
 void namedEvent_set(NamedEvent *event);
+// The two halves of set: mark the event signalled (under the queue lock),
+// then wake the sleepers once the lock is released, so that a woken process
+// does not run straight into the lock its waker still holds. A sleeper
+// cannot miss the wake: it sleeps only while the word still says "not set".
+void namedEvent_mark(NamedEvent *event);
+// namedEvent_wake returns the number of sleepers woken.
+int namedEvent_wake(NamedEvent *event);
 void namedEvent_reset(NamedEvent *event);
 int namedEvent_isSet(const NamedEvent *event);
-// Waits until set or timeoutMs passes (< 0 = no limit). With spin != 0, and
-// when this process may run on more than one processor, looks at the word for
-// a few microseconds before sleeping (a peer's answer usually comes sooner
-// than a sleeping process wakes). 1 = set, 0 = timed out.
+// Waits until set or timeoutMs passes (< 0 = no limit); 1 = set, 0 = timed
+// out. A peer's answer usually comes sooner than a sleeping process wakes, so
+// before sleeping the waiter looks at the word for up to
+// winNTExtProg_spinNanoseconds: EVENT_SPIN busy-waits a few microseconds
+// (only when this process may run on several processors) and then yields the
+// processor between looks; EVENT_SPIN_YIELD only yields (the setter shares
+// this processor and cannot run while this process spins); EVENT_NO_SPIN
+// sleeps at once.
+enum { EVENT_NO_SPIN = 0, EVENT_SPIN = 1, EVENT_SPIN_YIELD = 2 };
 int namedEvent_wait(NamedEvent *event, long timeoutMs, int spin);
 
 // Internal settings. The product's values are 5000 ms for the lock and 1000

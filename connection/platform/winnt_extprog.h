@@ -69,6 +69,7 @@ struct WinNTIPCPath {
     uint32_t awaitedTag;        // tag of the last request sent, 0 = none
     uint32_t lastReadTag;       // tag of the last request taken
     int peerSeen;               // another live receiver was seen attached
+    pid_t ownPid;               // process that attached (written into senderPid)
     WinNTIPCPath *nextOpen;     // list of open platform paths of this process
 };
 
@@ -149,8 +150,9 @@ enum { WAIT_OWN_EVENT = -1, WAIT_TIMED_OUT = -2, WAIT_POLL_STOPPED = -3, WAIT_SL
 typedef int (*WinNTWaitPoll)(void *arg);
 int winNTExtProg_waitForObjects(NamedEvent *ownEvent, WinNTWatchEntry *list, int count,
                                 long timeoutMs);
+// spin: how the first look at ownEvent may spin (EVENT_*).
 int winNTExtProg_waitForObjectsPolling(NamedEvent *ownEvent, WinNTWatchEntry *list, int count,
-                                       long timeoutMs, WinNTWaitPoll poll, void *arg);
+                                       long timeoutMs, WinNTWaitPoll poll, void *arg, int spin);
 // Blocks until the descriptor's started child has ended and reaps it;
 // returns its exit code (-signal for a child killed by a signal).
 int winNTExtProg_waitForChild(ExternProgDescr *descriptor);
