@@ -45,6 +45,11 @@ EleFrm::EleFrm(NwHost* host, QWidget* parent) : QDialog(parent), host_(host) {
   top->setSizeConstraint(QLayout::SetFixedSize);
 }
 
+void EleFrm::hideEvent(QHideEvent* ev) {
+  nw_activation_hidden(this);
+  QDialog::hideEvent(ev);
+}
+
 bool EleFrm::event(QEvent* ev) {
   if (ev->type() == QEvent::WindowActivate && nw_fresh_activation(this)) activate();
   return QDialog::event(ev);

@@ -26,6 +26,7 @@ class EleFrm : public QDialog {
 
  protected:
   bool event(QEvent* ev) override;
+  void hideEvent(QHideEvent* ev) override;
   void reject() override { cancel(); }
 
  private:

@@ -27,7 +27,8 @@ InsymFrm::InsymFrm(NwHost* host, QWidget* parent) : QDialog(parent), host_(host)
     lists_[l] = new QListWidget(this);
     lists_[l]->setObjectName(QString::fromLatin1(names[l]));
     lists_[l]->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    lists_[l]->setFixedSize(62, 200);
+    lists_[l]->setFixedSize(76, 200);
+    lists_[l]->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     for (int i = 0; i < nw_sym_items(l); ++i)
       lists_[l]->addItem(QString::fromStdString(nw_sym_item_text(l, i)));
     select(l, nw_sym_default_selection(l));
@@ -64,6 +65,11 @@ std::vector<bool> InsymFrm::selection(int l) const {
 void InsymFrm::select(int l, const std::vector<bool>& sel) {
   for (int i = 0; i < lists_[l]->count(); ++i)
     lists_[l]->item(i)->setSelected(i < static_cast<int>(sel.size()) && sel[i]);
+}
+
+void InsymFrm::hideEvent(QHideEvent* ev) {
+  nw_activation_hidden(this);
+  QDialog::hideEvent(ev);
 }
 
 bool InsymFrm::event(QEvent* ev) {

@@ -28,6 +28,7 @@ class InsymFrm : public QDialog {
 
  protected:
   bool event(QEvent* ev) override;
+  void hideEvent(QHideEvent* ev) override;
   void reject() override { cancel(); }
 
  private:

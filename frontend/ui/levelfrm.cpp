@@ -74,6 +74,11 @@ void LevelFrm::refresh() {
   for (int n = 1; n <= 63; ++n) setLook(n, !host_->state().SelLevels[n].empty());
 }
 
+void LevelFrm::hideEvent(QHideEvent* ev) {
+  nw_activation_hidden(this);
+  QDialog::hideEvent(ev);
+}
+
 bool LevelFrm::event(QEvent* ev) {
   if (ev->type() == QEvent::WindowActivate && nw_fresh_activation(this)) activate();
   return QDialog::event(ev);

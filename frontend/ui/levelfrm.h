@@ -29,6 +29,7 @@ class LevelFrm : public QDialog {
 
  protected:
   bool event(QEvent* ev) override;
+  void hideEvent(QHideEvent* ev) override;
   void reject() override { cancel(); }
 
  private:

@@ -78,6 +78,9 @@ void MainFrm::buildWidgets() {
   central->setObjectName(QStringLiteral("MainArea"));
   QPalette bg = central->palette();
   bg.setColor(QPalette::Window, kLightGrey);
+  // Disabled captions stay readable on the grey background.
+  for (QPalette::ColorRole r : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+    bg.setColor(QPalette::Disabled, r, QColor(0x70, 0x70, 0x70));
   central->setPalette(bg);
   central->setAutoFillBackground(true);
   setCentralWidget(central);
@@ -138,6 +141,10 @@ void MainFrm::buildWidgets() {
   QGridLayout* pages = new QGridLayout(pageArea);
   for (int t = 1; t <= 2; ++t) {
     frameTab_[t] = named(new QFrame(pageArea), t == 1 ? "FrameTab1" : "FrameTab2");
+    // The window keeps one size whichever page is shown.
+    QSizePolicy keep = frameTab_[t]->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    frameTab_[t]->setSizePolicy(keep);
     pages->addWidget(frameTab_[t], 0, 0);
   }
 

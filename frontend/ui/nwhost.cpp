@@ -4,9 +4,16 @@
 #include <QPointer>
 #include <QWidget>
 
+namespace {
+QPointer<QWidget> last;
+}
+
 bool nw_fresh_activation(QWidget* w) {
-  static QPointer<QWidget> last;
   const bool fresh = last.data() != w;
   last = w;
   return fresh;
+}
+
+void nw_activation_hidden(QWidget* w) {
+  if (last.data() == w) last = nullptr;
 }

@@ -20,5 +20,7 @@ class NwHost {
 // was (message boxes do not count): the selection dialogs re-read the main
 // window only then, so answering one of their own messages keeps their state.
 bool nw_fresh_activation(QWidget* w);
+// A window was hidden: its next activation is fresh again.
+void nw_activation_hidden(QWidget* w);
 
 #endif
