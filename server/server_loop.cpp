@@ -39,6 +39,8 @@ static void post_reply(ServerState *s, const uint8_t *request, const ServerReply
 static void client_gone(ServerState *s) {
     if (s->fileOpen) server_close_design_file(s, false);
     s->clientPid = 0;
+    // Objects the client could not remove itself (its signal events).
+    winNTExtProg_sweepStaleObjects();
     if (!s->serving) {
         s->quit = true;
         s->exitCode = 0;

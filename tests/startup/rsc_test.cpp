@@ -103,7 +103,8 @@ TEST_F(RscFile, RefusesDamagedFiles) {
         std::string data;
         EXPECT_EQ(d.expected, read(bad, 0x55636D56u, 1, &data)) << d.what;
     }
-    EXPECT_EQ(RSC_ERR_OPEN, read(dir / "missing.rsc", 0x55636D56u, 1, nullptr));
+    std::string none;
+    EXPECT_EQ(RSC_ERR_OPEN, read(dir / "missing.rsc", 0x55636D56u, 1, &none));
 }
 
 }  // namespace
