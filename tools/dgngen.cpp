@@ -5,6 +5,17 @@
 // ends, closed loops, floating points, cells, texts and text nodes. Next to the sheet goes a
 // ground-truth JSON file saying which element ends should meet where. The same seed and
 // options give the same bytes.
+//
+// Ground truth (OUTPUT.truth.json), positions are element byte offsets in the sheet:
+//   meeting_ends     [{node, x, y[, z], ends: [{position, vertex, end}]}]: the true junction
+//                    (UOR) and every element end that should be welded there; `vertex` is the
+//                    index of the end vertex (curves: 2 and count-3, the others 0 and count-1)
+//   dangles          [{position, vertex}]: free ends that meet nothing
+//   duplicates       [{position, copy_of}]: exact copies of another element
+//   closed_loops     [{position}]: line strings whose two ends should meet each other
+//   floating_points  [{position, x, y[, z]}]: zero-length lines away from everything
+//   point_features   [{position, type, x, y}]: cells (2), text nodes (7) and texts (17)
+//   largest_miss_uor: no end lies further than this from its junction in any coordinate.
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
@@ -173,12 +184,20 @@ struct Gen {
         return true;
     }
 
+    // Four slots inside the grid cell above-right of each junction, 0.2 spacing apart, for the
+    // features that stand alone; no two features share a slot, so none touch by chance.
+    std::vector<uint8_t> slots_used;
+    size_t grid_nodes = 0;
+
     DgnPoint free_point() {
-        // Between junctions, away from every node and edge end.
-        const size_t i = static_cast<size_t>(rng.range(0, static_cast<int64_t>(nodes.size()) - 1));
+        // Grid junctions only (closed loops add nodes of their own inside the cells).
+        if (slots_used.size() < grid_nodes) slots_used.resize(grid_nodes, 0);
+        size_t i = static_cast<size_t>(rng.range(0, static_cast<int64_t>(grid_nodes) - 1));
+        for (size_t probe = 0; probe < grid_nodes && slots_used[i] >= 4; ++probe) i = (i + 1) % grid_nodes;
+        const int slot = slots_used[i] < 4 ? slots_used[i]++ : static_cast<int>(rng.range(0, 3));
         DgnPoint p = nodes[i].at;
-        p.x += spacing / 3 + static_cast<int32_t>(rng.range(0, spacing / 10));
-        p.y += spacing / 3 + static_cast<int32_t>(rng.range(0, spacing / 10));
+        p.x += spacing / 4 + (slot & 1) * spacing / 5;
+        p.y += spacing / 4 + (slot >> 1) * spacing / 5;
         return p;
     }
 
@@ -348,7 +367,7 @@ struct Gen {
                 nodes.push_back(n);
             }
         }
-        const size_t grid = nodes.size();
+        grid_nodes = nodes.size();
         for (long j = 0; j < w && graphic < target; ++j) {
             for (long i = 0; i < w && graphic < target; ++i) {
                 const int here = static_cast<int>(j * w + i);
@@ -366,7 +385,6 @@ struct Gen {
                 if (!ok) return false;
             }
         }
-        (void)grid;
         dgn_finish_file(&file);
         return true;
     }

@@ -2,6 +2,7 @@
 // by GDAL's ogrinfo as an independent reader.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -282,6 +283,54 @@ TEST_F(DgnTools, GroundTruthEndsMeetWithinTheMiss) {
         }
         EXPECT_GT(nodes, 50u);
         EXPECT_GE(ends, 2 * nodes);
+
+        // No ends other than those of one junction come near each other: ten times the miss.
+        std::map<std::pair<long, long>, long> node_of;
+        at = truth.find("\"meeting_ends\"");
+        long node_id = 0;
+        while ((at = truth.find("{\"node\":", at)) != std::string::npos && at < stop) {
+            ASSERT_TRUE(json_number(truth, at, "node", &node_id));
+            const size_t close = truth.find("]}", at);
+            for (size_t e = at; (e = truth.find("{\"position\":", e + 1)) != std::string::npos && e < close;) {
+                long pos, vertex;
+                json_number(truth, e, "position", &pos);
+                json_number(truth, e, "vertex", &vertex);
+                node_of[{pos, vertex}] = node_id;
+            }
+            at = close;
+        }
+        struct EndPoint {
+            DgnPoint p;
+            long id;
+        };
+        std::vector<EndPoint> all;
+        long unique = 1L << 40;
+        for (size_t i = 0; i < f.elements.size(); ++i) {
+            const DgnElementRef &r = f.elements[i];
+            if (r.complex || !(r.type == 3 || r.type == 4 || r.type == 11)) continue;
+            uint32_t n = 0;
+            const uint8_t *bytes = dgn_element_bytes(&f, static_cast<int>(i), &n);
+            DgnElement el;
+            ASSERT_TRUE(dgn_decode_element(bytes, n, is3d, &el, &err));
+            const size_t first = r.type == 11 ? 2 : 0, last = el.vertices.size() - 1 - first;
+            const long own = ++unique;  // a zero-length line's two ends are one point
+            for (size_t v : {first, last}) {
+                auto it = node_of.find({static_cast<long>(r.offset), static_cast<long>(v)});
+                all.push_back({el.vertices[v], it != node_of.end() ? it->second : own});
+            }
+        }
+        std::sort(all.begin(), all.end(), [](const EndPoint &a, const EndPoint &b) { return a.p.x < b.p.x; });
+        const long near = 10 * miss;
+        size_t close_pairs = 0;
+        for (size_t i = 0; i < all.size(); ++i) {
+            for (size_t j = i + 1; j < all.size() && all[j].p.x - all[i].p.x <= near; ++j) {
+                if (std::labs(all[j].p.y - all[i].p.y) > near || std::labs(all[j].p.z - all[i].p.z) > near) continue;
+                ++close_pairs;
+                EXPECT_EQ(all[i].id, all[j].id) << "ends at (" << all[i].p.x << ", " << all[i].p.y << ") and ("
+                                                << all[j].p.x << ", " << all[j].p.y << ")";
+            }
+        }
+        EXPECT_GT(close_pairs, nodes);
         // Floating points are zero-length lines.
         at = sections[3];
         long pos;
