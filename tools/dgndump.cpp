@@ -69,6 +69,26 @@ std::string point_json(const DgnPoint &p, bool is3d) {
     return b;
 }
 
+std::string orient_text(const DgnElement &e) {
+    char b[96];
+    if (e.is3d)
+        snprintf(b, sizeof b, "quaternion (%d, %d, %d, %d)", e.orientation.quat[0], e.orientation.quat[1],
+                 e.orientation.quat[2], e.orientation.quat[3]);
+    else
+        snprintf(b, sizeof b, "rotation %d", e.orientation.rotation);
+    return b;
+}
+
+std::string orient_json(const DgnElement &e) {
+    char b[96];
+    if (e.is3d)
+        snprintf(b, sizeof b, ",\"quaternion\":[%d,%d,%d,%d]", e.orientation.quat[0], e.orientation.quat[1],
+                 e.orientation.quat[2], e.orientation.quat[3]);
+    else
+        snprintf(b, sizeof b, ",\"rotation\":%d", e.orientation.rotation);
+    return b;
+}
+
 std::string num(double v) {
     char b[40];
     snprintf(b, sizeof b, "%.17g", v);
@@ -112,8 +132,8 @@ void dump_text(const DgnFile &f, size_t i, const DgnElement &e) {
                point_text(e.origin, d3).c_str());
         break;
     case 7:
-        printf("  text node %u strings %u totlength %u font %u just %u origin %s\n", e.node_number, e.numelems,
-               e.totlength, e.font, e.justification, point_text(e.origin, d3).c_str());
+        printf("  text node %u strings %u totlength %u font %u just %u origin %s %s\n", e.node_number, e.numelems,
+               e.totlength, e.font, e.justification, point_text(e.origin, d3).c_str(), orient_text(e).c_str());
         break;
     case 12: case 14:
         printf("  components %u totlength %u\n", e.numelems, e.totlength);
@@ -124,13 +144,14 @@ void dump_text(const DgnFile &f, size_t i, const DgnElement &e) {
                    e.sweep_raw & 0x7FFFFFFFu);
         else
             printf(" ");
-        printf(" axes %s %s centre (%s, %s%s%s)\n", num(e.primary.value).c_str(), num(e.secondary.value).c_str(),
-               num(e.centre[0].value).c_str(), num(e.centre[1].value).c_str(), d3 ? ", " : "",
-               d3 ? num(e.centre[2].value).c_str() : "");
+        printf(" axes %s %s centre (%s, %s%s%s) %s\n", num(e.primary.value).c_str(),
+               num(e.secondary.value).c_str(), num(e.centre[0].value).c_str(), num(e.centre[1].value).c_str(),
+               d3 ? ", " : "", d3 ? num(e.centre[2].value).c_str() : "", orient_text(e).c_str());
         break;
     case 17:
-        printf("  text %s font %u just %u size %d x %d origin %s\n", quoted(e.text).c_str(), e.font,
-               e.justification, e.length_mult, e.height_mult, point_text(e.origin, d3).c_str());
+        printf("  text %s font %u just %u size %d x %d origin %s %s\n", quoted(e.text).c_str(), e.font,
+               e.justification, e.length_mult, e.height_mult, point_text(e.origin, d3).c_str(),
+               orient_text(e).c_str());
         break;
     default:
         break;
@@ -177,6 +198,7 @@ void dump_json(const DgnFile &f, size_t i, const DgnElement &e, Out *o) {
             printf(",\"node_number\":%u,\"strings\":%u,\"totlength\":%u,\"font\":%u,\"justification\":%u,"
                    "\"origin\":%s",
                    e.node_number, e.numelems, e.totlength, e.font, e.justification, point_json(e.origin, d3).c_str());
+            printf("%s", orient_json(e).c_str());
             break;
         case 12: case 14:
             printf(",\"components\":%u,\"totlength\":%u", e.numelems, e.totlength);
@@ -188,17 +210,14 @@ void dump_json(const DgnFile &f, size_t i, const DgnElement &e, Out *o) {
             printf(",\"primary_axis\":%s,\"secondary_axis\":%s,\"centre\":[%s,%s%s%s]", num(e.primary.value).c_str(),
                    num(e.secondary.value).c_str(), num(e.centre[0].value).c_str(), num(e.centre[1].value).c_str(),
                    d3 ? "," : "", d3 ? num(e.centre[2].value).c_str() : "");
-            if (d3)
-                printf(",\"quaternion\":[%d,%d,%d,%d]", e.orientation.quat[0], e.orientation.quat[1],
-                       e.orientation.quat[2], e.orientation.quat[3]);
-            else
-                printf(",\"rotation\":%d", e.orientation.rotation);
+            printf("%s", orient_json(e).c_str());
             break;
         case 17:
             printf(",\"text\":%s,\"font\":%u,\"justification\":%u,\"length_mult\":%d,\"height_mult\":%d,"
                    "\"origin\":%s",
                    json_string(e.text).c_str(), e.font, e.justification, e.length_mult, e.height_mult,
                    point_json(e.origin, d3).c_str());
+            printf("%s", orient_json(e).c_str());
             break;
         default:
             break;
