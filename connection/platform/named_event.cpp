@@ -23,6 +23,8 @@ static_assert(sizeof(std::atomic<uint32_t>) == 4, "futex word");
 
 // Longest plain busy-wait before a waiter starts yielding the processor.
 static const int64_t PAUSE_SPIN_NS = 10000;
+// Most processor hand-overs of a waiter before it sleeps.
+static const int MAX_YIELD_TURNS = 8;
 
 static long futexWait(std::atomic<uint32_t> *word, uint32_t expected, const struct timespec *relative)
 {
@@ -124,7 +126,12 @@ int namedEvent_wait(NamedEvent *event, long timeoutMs, int spin)
         // when the scheduler put both processes on the same one) the setter
         // can only run when this process stops; a sleep on the futex would
         // cost a wake-up on top.
-        while (w->state.load(std::memory_order_acquire) == 0 && winNTExtProg_nowNs() < until)
+        // A few turns are enough for a peer that answers at once; one that
+        // needs longer is better waited for asleep (each yield may hand the
+        // processor to an unrelated process for a whole time slice).
+        for (int turns = 0; turns < MAX_YIELD_TURNS && w->state.load(std::memory_order_acquire) == 0 &&
+                            winNTExtProg_nowNs() < until;
+             ++turns)
             sched_yield();
         if (w->state.load(std::memory_order_acquire) != 0)
             return 1;

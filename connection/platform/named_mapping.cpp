@@ -108,6 +108,11 @@ int namedMapping_open(NamedMapping *mapping, const char *name, size_t size)
             close(fd);
             return err;
         }
+        // Objects of another user are never used, whatever their mode.
+        if (st.st_uid != geteuid()) {
+            close(fd);
+            return EACCES;
+        }
         if ((size_t)st.st_size >= size)
             break;
         if (tries >= 200) {

@@ -66,13 +66,23 @@ static void removeQueue(unsigned long key)
     namedObject_unlink(name);
 }
 
+enum { MAX_STALE = 256 };
+
+static void remember(char (*names)[NAMED_OBJECT_NAME_BYTES], int *count, const char *name)
+{
+    size_t len = strlen(name);
+    if (*count >= MAX_STALE || len >= NAMED_OBJECT_NAME_BYTES)
+        return;
+    memcpy(names[*count], name, len + 1);
+    *count += 1;
+}
+
 void winNTExtProg_sweepStaleObjects(void)
 {
     DIR *dir = opendir(SHM_DIR);
     if (!dir)
         return;
     // Collect first: removing while reading the directory may skip entries.
-    enum { MAX_STALE = 256 };
     unsigned long staleKeys[MAX_STALE];
     char staleNames[MAX_STALE][NAMED_OBJECT_NAME_BYTES];
     int keyCount = 0, nameCount = 0;
@@ -91,12 +101,12 @@ void winNTExtProg_sweepStaleObjects(void)
             // Queue objects are created after their lock: without it they
             // are left over.
             queueLockName(lockName, (int32_t)key);
-            if (ownedByMe(n) && !objectExists(lockName) && nameCount < MAX_STALE)
-                snprintf(staleNames[nameCount++], NAMED_OBJECT_NAME_BYTES, "%s", n);
+            if (ownedByMe(n) && !objectExists(lockName))
+                remember(staleNames, &nameCount, n);
         } else if (n[0] == 'p' && strlen(n) == 15 && sscanf(n, "p%dEvent%8x%c", &which, &pid, &tail) == 2 &&
                    (which == 1 || which == 2)) {
-            if (ownedByMe(n) && !winNTExtProg_processAlive((pid_t)pid) && nameCount < MAX_STALE)
-                snprintf(staleNames[nameCount++], NAMED_OBJECT_NAME_BYTES, "%s", n);
+            if (ownedByMe(n) && !winNTExtProg_processAlive((pid_t)pid))
+                remember(staleNames, &nameCount, n);
         }
     }
     closedir(dir);

@@ -3,6 +3,7 @@
 //   nw_ipc_peer serve KEY          attach to queue KEY, answer requests (peer_protocol.h)
 //   nw_ipc_peer attach-die KEY N   attach to queue KEY and end with code N without detaching
 //   nw_ipc_peer create-die FILE    create a queue, write its key to FILE, end without detaching
+//   nw_ipc_peer create-wait FILE   create a queue, write its key to FILE, wait (at most 60 s)
 //   nw_ipc_peer args FILE ARG...   write the arguments (one per line) to FILE, exit 0
 //   nw_ipc_peer env FILE NAME      write the value of NAME (or "<unset>") to FILE, exit 0
 //   nw_ipc_peer exit N [MS]        wait MS ms, then end with code N
@@ -10,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <unistd.h>
 
 #include "connection/extprog.h"
@@ -141,6 +143,20 @@ int main(int argc, char **argv)
         snprintf(text, sizeof text, "%d\n", key);
         writeFile(argv[2], text);
         _exit(0);
+    }
+    if (strcmp(mode, "create-wait") == 0 && argc >= 3) {
+        IPCPath *path = nullptr;
+        int32_t key = 0;
+        if (externProg_openIPCPath(&path, &key, EXTPROG_OPEN_CREATE) != 0)
+            return 2;
+        char text[32];
+        snprintf(text, sizeof text, "%d\n", key);
+        std::string tmp = std::string(argv[2]) + ".tmp";
+        writeFile(tmp.c_str(), text);
+        rename(tmp.c_str(), argv[2]);
+        sleep(60);
+        externProg_removeIPCPath(nullptr, path, 0);
+        return 0;
     }
     if (strcmp(mode, "args") == 0 && argc >= 3) {
         FILE *f = fopen(argv[2], "w");
