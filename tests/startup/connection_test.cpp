@@ -171,6 +171,50 @@ TEST_F(ConnectionTest, ServerEndingBeforeItsReplyGives925) {
     }
 }
 
+// The started program's command line and environment, recorded by a stand-in.
+TEST_F(ConnectionTest, ServerIsStartedWithTaskDesignFileAndCacheFolder) {
+    TempDir fake;
+    std::string dir = fake.path + "/";
+    EnvSetting exe("MS_EXE", dir.c_str());
+    write_file(fake / "ustation.exe",
+               "#!/bin/sh\necho \"$*\" > \"" + fake.path + "/args\"\necho \"$MSGKEY\" > \"" +
+                   fake.path + "/key\"\nexit 0\n",
+               0755);
+    ASSERT_TRUE(use_file(samples_dir() + "/smalltest.dgn", "sheet.dgn"));
+    const struct {
+        const char *cache;
+        std::string args;
+    } cases[] = {
+        {nullptr, "-microcsl nodeweld sheet.dgn"},
+        {"/tmp/cache dir", "-microcsl nodeweld sheet.dgn -c/tmp/cache dir"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.args);
+        EnvSetting noKey("MSGKEY", nullptr);
+        EnvSetting cache("MS_CACH", c.cache);
+        EXPECT_EQ(925, open("sheet.dgn"));
+        mcsl_shutdownConnection();
+        std::ifstream args(fake / "args"), key(fake / "key");
+        std::string line, keyLine;
+        std::getline(args, line);
+        std::getline(key, keyLine);
+        EXPECT_EQ(c.args, line);
+        EXPECT_EQ(std::to_string(getpid() + 0x10000), keyLine);
+    }
+}
+
+TEST_F(ConnectionTest, QueueOpensThatMustNotCreate) {
+    IPCPath *path = nullptr;
+    int32_t key = 0;
+    EXPECT_EQ(-138, externProg_openIPCPath(&path, &key, EXTPROG_OPEN_EXISTING));
+    EXPECT_EQ(nullptr, path);
+    key = 2147000004;
+    EXPECT_EQ(-116, externProg_openIPCPath(&path, &key, EXTPROG_OPEN_CREATE));
+    EXPECT_EQ(nullptr, path);
+    EXPECT_TRUE(shm_names_with(hex8(2147000004)).empty());
+    EXPECT_TRUE(own_objects().empty());
+}
+
 TEST_F(ConnectionTest, ServerThatNeverAnswersGives983) {
     exchange_set_time_limit_for_tests(2);
     TempDir fake;
