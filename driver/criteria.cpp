@@ -30,6 +30,8 @@ bool criteria_type_supported(int type) {
 }
 
 bool parse_value_list(CriteriaKind kind, const std::string &text, ValueSet *out, std::string *err) {
+    std::string unused;
+    if (!err) err = &unused;
     const CriteriaInfo &info = kInfo[kind];
     const std::string head = std::string(info.option) + " " + text + ": ";
     std::string t = text;

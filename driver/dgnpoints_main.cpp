@@ -1,8 +1,10 @@
 // dgnpoints: the point extractor of the driver nodeweld.pl.
 //
 //   dgnpoints [-e L] [-ll L] [-ls L] [-lw L] [-lo L] [-lc L] [--table FILE] [--weights] [-P]
-//             [-a ADJACENT.dgn]... -o POINTFILE DESIGN.dgn
+//             [--no-auto-weights] [-a ADJACENT.dgn]... -o POINTFILE DESIGN.dgn
 //
+// Weights are written with --weights or --table, and also when fixed or adjacent locations
+// are present (they carry WEIGHT_FIXED), unless --no-auto-weights (flag-only runs).
 // Reads the design file (and adjacent sheets) read-only, selects elements, writes the sorted
 // point file and prints, one "key value" a line, what the driver needs:
 //   dimension 2|3, records N, weights 0|1, elements N, fixed N, adjacent N, skipped N
@@ -23,7 +25,8 @@ namespace {
 int usage() {
     fprintf(stderr,
             "usage: dgnpoints [-e LIST] [-ll LIST] [-ls LIST] [-lw LIST] [-lo LIST] [-lc LIST]\n"
-            "                 [--table WEIGHTS] [--weights] [-P] [-a ADJACENT.dgn]... -o POINTFILE DESIGN.dgn\n");
+            "                 [--table WEIGHTS] [--weights] [--no-auto-weights] [-P] [-a ADJACENT.dgn]...\n"
+            "                 -o POINTFILE DESIGN.dgn\n");
     return 2;
 }
 
@@ -45,6 +48,7 @@ int main(int argc, char **argv) {
     const char *design = nullptr;
     const char *table = nullptr;
     bool forceWeights = false;
+    bool autoWeights = true;
     std::vector<const char *> adjacent;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -64,6 +68,8 @@ int main(int argc, char **argv) {
             table = argv[++i];
         } else if (a == "--weights") {
             forceWeights = true;
+        } else if (a == "--no-auto-weights") {
+            autoWeights = false;
         } else if (a == "-P") {
             o.point_weight = true;
         } else if (a == "-a" && hasValue) {
@@ -118,7 +124,9 @@ int main(int argc, char **argv) {
         return 4;
     }
     sort_points(&recs);
-    const bool weights = forceWeights || o.use_table || st.fixed_records > 0 || adjacentRecords > 0;
+    // Fixed and adjacent locations decide a mending solution through their weight; a
+    // flag-only run keeps every location a candidate.
+    const bool weights = forceWeights || o.use_table || (autoWeights && (st.fixed_records > 0 || adjacentRecords > 0));
     const int dimension = f.is3d ? 3 : 2;
     if (!write_point_file(output, recs, dimension, weights, &err)) {
         fprintf(stderr, "dgnpoints: %s\n", err.c_str());

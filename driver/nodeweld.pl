@@ -198,7 +198,7 @@ sub read_ulf {
         my ($key, $path) = $line =~ /^\s*(\S+)\s+(.*?)\s*\z/;
         fail(EXIT_INPUT, "ULF file '$ulf', line $n: expected \"design PATH\" or \"adjacent PATH\"")
             unless defined $key && length $path;
-        $path = File::Spec->catfile($base, $path) unless File::Spec->file_name_is_absolute($path);
+        $path = File::Spec->catfile($base, $path) unless File::Spec->file_name_is_absolute($path) || $base eq '.';
         if (lc $key eq 'design') {
             fail(EXIT_INPUT, "ULF file '$ulf', line $n: a second design file") if defined $design;
             $design = $path;
@@ -264,6 +264,19 @@ sub level_of {
     my ($v) = @_;
     return undef unless defined $v && $v =~ /^\s*([+-]?\d+)/;
     return $1 + 0;
+}
+
+# Whether the engine will only flag (exact -f, or -NP with a group limit of 0): no
+# solutions are sought, so fixed locations need no weights.
+sub flag_only {
+    my %s = %{ $opt{seen} // {} };
+    return 1 if exists $s{'-f'};
+    if (exists $s{'-NP'}) {
+        my ($max) = split /,/, $s{'-NP'}, -1;
+        my $digits = join('', ($max // '') =~ /(\d)/g);
+        return 1 if ($digits eq '' ? 0 : $digits + 0) == 0;
+    }
+    return 0;
 }
 
 sub report_flag_levels {
@@ -374,6 +387,7 @@ sub main {
     push @extract, '--table', $opt{table} if defined $opt{table};
     push @extract, '--weights' if $opt{w};
     push @extract, '-P' if exists $opt{seen}{'-P'};
+    push @extract, '--no-auto-weights' if flag_only();
     push @extract, '-a', $_ for @adjacent;
     push @extract, '-o', $pointfile, $real;
     my %info;
@@ -394,7 +408,8 @@ sub main {
         }
     }
     my $records = $info{records} // 0;
-    printf "%s: %d locations of %d selected elements of %s%s%s\n", $ME, $records, $info{elements} // 0, $design,
+    printf "%s: %d locations of %d selected elements of %s%s%s\n", $ME, $records - ($info{adjacent} // 0),
+        $info{elements} // 0, $design,
         ($info{fixed} ? ", $info{fixed} of them fixed (not rebuilt)" : ''),
         ($info{adjacent} ? ", $info{adjacent} locations of adjacent sheets" : '');
     if ($records == 0) {
