@@ -1,5 +1,6 @@
 // nodeweldf: the desktop front end of nodeweld.
 #include <QApplication>
+#include <QScreen>
 
 #include "frontend/nwstate.h"
 #include "frontend/ui/mainfrm.h"
@@ -11,5 +12,8 @@ int main(int argc, char** argv) {
   MainFrm w;
   QObject::connect(&w, &MainFrm::exitRequested, &app, &QApplication::quit, Qt::QueuedConnection);
   w.show();
+  // Opens centred on the screen.
+  if (QScreen* screen = w.screen())
+    w.move(screen->availableGeometry().center() - w.frameGeometry().center() + w.pos());
   return app.exec();
 }

@@ -94,6 +94,7 @@ int RunFrm::execute(const QStringList& words, const QString& cmdline) {
   clock_.start();
   tick();
   timer_->start();
+  hide();  // modality changes take effect when the window is shown
   setWindowModality(Qt::ApplicationModal);
   show();
   raise();

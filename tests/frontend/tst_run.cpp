@@ -144,10 +144,17 @@ void TstRun::driverNotStarted() {
 void TstRun::logThreeLinesPerRun() {
   f.w->setTicked(TICK_Save, true);
   const QString line = "perl -S nodeweld.pl -F " + input + " -T 0.5";
+  RunFrm* run = f.w->runFrm();
+  QList<bool> modal;  // each run blocks the program, also when the window stayed open
+  connect(run, &RunFrm::started, this, [&] {
+    modal << (run->isVisible() && run->windowModality() == Qt::ApplicationModal);
+  });
   qputenv("NW_FAKE_EXIT", "0");
   f.w->runNodeweld();
+  QVERIFY(run->isVisible());
   qputenv("NW_FAKE_EXIT", "3");
   f.w->runNodeweld();
+  QCOMPARE(modal, QList<bool>({true, true}));
   QCOMPARE(texts(), QStringList({"command line will be saved to NW_CMD.LOG", "Process Completed Successfully",
                                  "command line will be saved to NW_CMD.LOG", "Abnormal Exit, Exit Code: 3"}));
   QFile log(dir.path() + "/NW_CMD.LOG");
