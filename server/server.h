@@ -34,6 +34,10 @@
 struct ServerState {
     // Queue.
     IPCPath *path = nullptr;
+    // A queue a client created and handed over through the TCB (its key
+    // written at TCB byte 5168); served instead of `path` until that client
+    // closes or ends.
+    IPCPath *handover = nullptr;
     ExternProgDescr *self = nullptr;
     int32_t key = 0;
     bool serving = false;          // started by hand: outlives its clients

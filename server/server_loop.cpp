@@ -8,6 +8,7 @@
 #include <string.h>
 
 #include "connection/platform/winnt_extprog.h"
+#include "resources/tcb_vartable.h"
 #include "server/server.h"
 
 static volatile sig_atomic_t stopRequested = 0;
@@ -24,15 +25,39 @@ static void install_signal_handlers(void) {
     sigaction(SIGHUP, &sa, nullptr);
 }
 
-static void post_reply(ServerState *s, const uint8_t *request, const ServerReply &reply) {
+static void post_reply(IPCPath *path, const uint8_t *request, const ServerReply &reply) {
     std::vector<uint8_t> msg(24 + reply.data.size(), 0);
     srv_put32(&msg[0], 101);
     srv_put32(&msg[4], (uint32_t)(msg.size() - 16));
     srv_put32(&msg[12], (uint32_t)srv_get32(request + 12));
     srv_put32(&msg[16], (uint32_t)reply.status);
     if (!reply.data.empty()) memcpy(&msg[24], reply.data.data(), reply.data.size());
-    int st = externProg_sendMessage(msg.data(), (int)msg.size(), s->path, nullptr, 0, nullptr);
+    int st = externProg_sendMessage(msg.data(), (int)msg.size(), path, nullptr, 0, nullptr);
     if (st != 0) fprintf(stderr, "ustation.exe: reply not posted (status %d)\n", st);
+}
+
+static void end_handover(ServerState *s) {
+    if (!s->handover) return;
+    externProg_removeIPCPath(s->self, s->handover, 0);
+    s->handover = nullptr;
+}
+
+// A serving server looks for a queue key a client wrote into the TCB (a
+// client that was given only TCBKEY) and serves that queue until the client
+// is done.
+static void take_handover(ServerState *s) {
+    uint8_t *t = (uint8_t *)s->tcb.address;
+    if (!s->serving || s->handover || !t) return;
+    int32_t key = srv_get32(t + TCB_OFF_QUEUE_KEY);
+    if (key == 0) return;
+    srv_put32(t + TCB_OFF_QUEUE_KEY, 0);
+    IPCPath *path = nullptr;
+    if (externProg_openIPCPath(&path, &key, EXTPROG_OPEN_EXISTING) != 0) {
+        fprintf(stderr, "ustation.exe: queue %d handed over in the TCB cannot be opened\n", (int)key);
+        return;
+    }
+    externProg_connectIPCToProgram(path, s->self, 0, 0, nullptr);
+    s->handover = path;
 }
 
 // The client went away without closing: forget its changes.
@@ -44,6 +69,8 @@ static void client_gone(ServerState *s) {
     if (!s->serving) {
         s->quit = true;
         s->exitCode = 0;
+    } else if (s->handover) {
+        end_handover(s);
     } else if (s->path && s->path->platformPath) {
         // Ready for the next client.
         s->path->platformPath->peerSeen = 0;
@@ -54,8 +81,10 @@ int server_run(ServerState *s) {
     install_signal_handlers();
     std::vector<uint8_t> request(SRV_REQUEST_CAPACITY);
     while (!s->quit && !stopRequested) {
+        take_handover(s);
+        IPCPath *path = s->handover ? s->handover : s->path;
         int status = EXTPROG_STATUS_NO_MESSAGE;
-        externProg_receiveMessage(&status, request.data(), (int)request.size(), 100, s->path, 1,
+        externProg_receiveMessage(&status, request.data(), (int)request.size(), 100, path, 1,
                                   1, 1, nullptr, nullptr, nullptr);
         if (status == 0) {
             int32_t length = srv_get32(&request[4]);
@@ -67,8 +96,10 @@ int server_run(ServerState *s) {
                 reply.status = SRV_STATUS_NONEXISTENT_REQUEST;
             else
                 server_dispatch(s, request.data(), size, &reply);
-            post_reply(s, request.data(), reply);
+            post_reply(path, request.data(), reply);
             if (reply.endAfter) s->quit = true;
+            // The client of a handed-over queue is done with it after its close.
+            if (path == s->handover && srv_get32(&request[12]) == 2) end_handover(s);
             continue;
         }
         if (status == EXTPROG_STATUS_PEER_ENDED) {
@@ -78,5 +109,6 @@ int server_run(ServerState *s) {
         if (s->clientPid > 0 && !winNTExtProg_processAlive(s->clientPid)) client_gone(s);
     }
     if (stopRequested && s->fileOpen) server_close_design_file(s, false);
+    end_handover(s);
     return s->exitCode;
 }

@@ -174,4 +174,33 @@ TEST_F(ConnectionTest, ServingServerOutlivesItsClients) {
     EXPECT_TRUE(shm_names_with("Event" + hex8(child)).empty());
 }
 
+// A client given only TCBKEY creates its own queue and hands its key to the
+// serving server through the TCB; the server serves that queue until the
+// client closes.
+TEST_F(ConnectionTest, QueueHandedOverThroughTheTcb) {
+    ASSERT_TRUE(use_file(samples_dir() + "/tag.dgn", "sheet.dgn"));
+    DgnFile f;
+    std::string err;
+    ASSERT_TRUE(dgn_load_file((work / "sheet.dgn").c_str(), &f, &err)) << err;
+    Serving srv;
+    ASSERT_TRUE(start_serving("", &srv));
+    EnvSetting tcbName("TCBKEY", srv.tcbkey.c_str());
+    for (int session = 0; session < 2; session++) {
+        SCOPED_TRACE(session);
+        EnvSetting noKey("MSGKEY", nullptr);
+        ASSERT_EQ(0, open("sheet.dgn"));
+        ASSERT_NE(nullptr, mcslIPCPathP);
+        EXPECT_EQ(getpid() + 0x10000, mcslIPCPathP->key);  // the client's own queue
+        EXPECT_EQ(0, server_pid());
+        uint16_t v[16] = {0};
+        int16_t words = 16, st = 0;
+        EXPECT_EQ(0, rdtcbasc("EU.UOR", &words, v, &st));
+        EXPECT_EQ((uint32_t)f.eu_uor, v[0] | ((uint32_t)v[1] << 16));
+        EXPECT_EQ(0, close());
+        EXPECT_EQ(0, kill(srv.pid, 0));
+        EXPECT_TRUE(own_objects_gone());
+    }
+    stop_serving(srv);
+}
+
 }  // namespace
