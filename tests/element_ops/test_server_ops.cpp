@@ -170,7 +170,8 @@ TEST(ServerWrite, RefusedWritesChangeNothing) {
     Sheet t;
     const uint32_t line = t.pos[SHEET_LINE];
     const uint32_t size = t.s.file.elements[t.index(line)].size;
-    const uint8_t junk[16] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+    uint8_t junk[128];
+    for (size_t k = 0; k < sizeof junk; ++k) junk[k] = (uint8_t)(k + 1);
     std::vector<uint8_t> badWtf = t.bytes(line);
     badWtf[2] ^= 1;
     std::vector<uint8_t> otherSize = t.bytes(t.pos[SHEET_LINE_STRING]);
