@@ -50,6 +50,7 @@ static int fail(ServerState *s, const char *what, int status) {
 }
 
 int main(int argc, char **argv) {
+    server_install_signal_handlers();
     static ServerState state;
     ServerState *s = &state;
     locate_self(s, argv[0]);
@@ -80,6 +81,7 @@ int main(int argc, char **argv) {
     if (externProg_createDescriptor(&s->self, 0, EXTPROG_KIND_CLIENT, nullptr, 0, nullptr,
                                     nullptr) != 0)
         return fail(s, "out of memory", SRV_STATUS_INIT);
+    server_sweep_stale_tcbs();
     if (server_create_tcb(s) != 0) return fail(s, "cannot create the TCB", SRV_STATUS_INIT);
     if (designFile) s->openStatus = server_open_design_file(s, designFile);
     if (s->serving && s->openStatus != 0)

@@ -95,6 +95,12 @@ int server_close_design_file(ServerState *s, bool save);
 int server_create_tcb(ServerState *s);
 void server_fill_tcb(ServerState *s);
 void server_remove_tcb(ServerState *s);
+// Removes TCBs left by servers that were killed.
+void server_sweep_stale_tcbs(void);
+
+// SIGTERM, SIGINT and SIGHUP end the server cleanly (installed first thing).
+void server_install_signal_handlers(void);
+int server_stop_requested(void);
 
 // Runs the server until it ends; returns the process exit code.
 int server_run(ServerState *s);

@@ -15,7 +15,9 @@ static volatile sig_atomic_t stopRequested = 0;
 
 static void on_stop_signal(int) { stopRequested = 1; }
 
-static void install_signal_handlers(void) {
+int server_stop_requested(void) { return stopRequested != 0; }
+
+void server_install_signal_handlers(void) {
     struct sigaction sa;
     memset(&sa, 0, sizeof sa);
     sa.sa_handler = on_stop_signal;
@@ -78,9 +80,8 @@ static void client_gone(ServerState *s) {
 }
 
 int server_run(ServerState *s) {
-    install_signal_handlers();
     std::vector<uint8_t> request(SRV_REQUEST_CAPACITY);
-    while (!s->quit && !stopRequested) {
+    while (!s->quit && !server_stop_requested()) {
         take_handover(s);
         IPCPath *path = s->handover ? s->handover : s->path;
         int status = EXTPROG_STATUS_NO_MESSAGE;
@@ -108,7 +109,7 @@ int server_run(ServerState *s) {
         }
         if (s->clientPid > 0 && !winNTExtProg_processAlive(s->clientPid)) client_gone(s);
     }
-    if (stopRequested && s->fileOpen) server_close_design_file(s, false);
+    if (server_stop_requested() && s->fileOpen) server_close_design_file(s, false);
     end_handover(s);
     return s->exitCode;
 }

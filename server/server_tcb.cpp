@@ -1,11 +1,31 @@
 // The server's TCB: a named shared block of 8912 bytes, created by the
 // server and filled from the design-file header element of the open file.
+#include <dirent.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
 
+#include "connection/platform/winnt_extprog.h"
+
 #include "resources/tcb_vartable.h"
 #include "server/server.h"
+
+// TCBs of servers that were killed and could not remove theirs: names of
+// the form nwTcb + 8 hex digits of a process that no longer exists.
+void server_sweep_stale_tcbs(void) {
+    DIR *d = opendir("/dev/shm");
+    if (!d) return;
+    while (struct dirent *e = readdir(d)) {
+        const char *n = e->d_name;
+        if (strncmp(n, "nwTcb", 5) != 0 || strlen(n) != 13) continue;
+        char *end = nullptr;
+        long pid = strtol(n + 5, &end, 16);
+        if (*end != '\0' || pid <= 0 || pid == (long)getpid()) continue;
+        if (!winNTExtProg_processAlive((pid_t)pid)) namedObject_unlink(n);
+    }
+    closedir(d);
+}
 
 int server_create_tcb(ServerState *s) {
     snprintf(s->tcbName, sizeof s->tcbName, "nwTcb%08x", (unsigned)getpid());

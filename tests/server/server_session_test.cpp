@@ -174,6 +174,34 @@ TEST_F(ConnectionTest, ServingServerOutlivesItsClients) {
     EXPECT_TRUE(shm_names_with("Event" + hex8(child)).empty());
 }
 
+// A serving server that is killed while a client uses it: every request
+// fails at once with 925, the close still completes, and the next server
+// removes the TCB the killed one left.
+TEST_F(ConnectionTest, ServingServerKilledMidSession) {
+    ASSERT_TRUE(use_file(samples_dir() + "/smalltest.dgn", "sheet.dgn"));
+    Serving srv;
+    ASSERT_TRUE(start_serving("", &srv));
+    {
+        EnvSetting key("MSGKEY", srv.msgkey.c_str());
+        EnvSetting tcbName("TCBKEY", srv.tcbkey.c_str());
+        ASSERT_EQ(0, open("sheet.dgn"));
+        ASSERT_EQ(0, kill(srv.pid, SIGKILL));
+        ASSERT_TRUE(wait_gone(srv.pid, 20));
+        char buf[64];
+        time_t start = time(nullptr);
+        EXPECT_EQ(925, bsigetenv(buf, "MS_EXE", sizeof buf));
+        EXPECT_EQ(925, bsigetenv(buf, "MS_EXE", sizeof buf));
+        EXPECT_LT(time(nullptr) - start, 50);
+        EXPECT_EQ(0, close());
+    }
+    // The client was the last one attached: the queue's names are gone.
+    EXPECT_TRUE(shm_names_with(hex8(strtol(srv.msgkey.c_str(), nullptr, 10))).empty());
+    Serving next;
+    ASSERT_TRUE(start_serving("", &next));
+    EXPECT_TRUE(shm_names_with(srv.tcbkey).empty());
+    stop_serving(next);
+}
+
 // A client given only TCBKEY creates its own queue and hands its key to the
 // serving server through the TCB; the server serves that queue until the
 // client closes.
