@@ -256,4 +256,63 @@ TEST_F(Pipeline, AdjacentSheetConflictsAreFlaggedAndNothingChanges) {
     EXPECT_TRUE(at10 && at90);
 }
 
+// Converts a GeoJSON text into a design file of 10000 UORs per master unit.
+bool geojson_sheet(const std::string &dir, const std::string &name, const std::string &json) {
+    if (!drv_write(dir + "/" + name + ".geojson", json)) return false;
+    ProgramResult c = run_program({"/usr/bin/ogr2ogr", "-f", "DGN", "-dsco", "SUB_UNITS_PER_MASTER_UNIT=1000", "-dsco",
+                                   "UOR_PER_SUB_UNIT=10", "-dsco", "ORIGIN=0,0,0", dir + "/" + name + ".dgn",
+                                   dir + "/" + name + ".geojson"});
+    return c.exitCode == 0;
+}
+
+std::string road(double x1, double y1, double x2, double y2) {
+    char buf[256];
+    snprintf(buf, sizeof buf,
+             "{\"type\":\"Feature\",\"properties\":{\"Level\":1},\"geometry\":{\"type\":\"LineString\","
+             "\"coordinates\":[[%.4f,%.4f],[%.4f,%.4f]]}}",
+             x1, y1, x2, y2);
+    return buf;
+}
+
+TEST_F(Pipeline, FixedElementsAreMetButNeverChanged) {
+    // A parcel (a shape, which the engine cannot rebuild) and two roads ending near its
+    // corner (10, 10); a third road ends near a road of the adjacent sheet.
+    const std::string parcel =
+        "{\"type\":\"Feature\",\"properties\":{\"Level\":2},\"geometry\":{\"type\":\"Polygon\","
+        "\"coordinates\":[[[10,10],[30,10],[30,30],[10,30],[10,10]]]}}";
+    ASSERT_TRUE(geojson_sheet(dir, "a",
+                              "{\"type\":\"FeatureCollection\",\"features\":[" + parcel + "," +
+                                  road(0, 0, 10.02, 9.99) + "," + road(10.01, 10.03, 0, 20) + "," +
+                                  road(50, 40, 99.98, 40.01) + "]}"));
+    ASSERT_TRUE(geojson_sheet(dir, "b", "{\"type\":\"FeatureCollection\",\"features\":[" + road(100, 40, 150, 40) + "]}"));
+    ASSERT_TRUE(drv_write(dir + "/ab.ulf", "design a.dgn\nadjacent b.dgn\n"));
+    const std::string bBefore = drv_read(dir + "/b.dgn");
+    std::vector<OgrFeature> before;
+    ASSERT_TRUE(ogr_features(dir + "/a.dgn", 10000, &before));
+
+    ProgramResult r = run_driver({"-U", "ab.ulf", "-e", "3,4,6", "-T", "0.1"}, dir);
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("1 of them fixed"), std::string::npos) << r.out;
+    std::vector<OgrFeature> after;
+    ASSERT_TRUE(ogr_features(dir + "/a.dgn", 10000, &after));
+    int shapes = 0;
+    std::multiset<Pt> ends;
+    for (const OgrFeature &f : after) {
+        if (f.geometry == "POLYGON") {
+            ++shapes;
+            EXPECT_EQ(f.pts.front(), (Pt{100000, 100000})) << "the parcel moved";
+        } else if (is_linear(f)) {
+            ends.insert(f.pts.front());
+            ends.insert(f.pts.back());
+        }
+    }
+    EXPECT_EQ(shapes, 1);
+    EXPECT_EQ(ends.count(Pt{100000, 100000}), 2u) << "both roads end on the parcel's corner";
+    EXPECT_EQ(ends.count(Pt{1000000, 400000}), 1u) << "the road ends on the adjacent sheet's road";
+    EXPECT_EQ(drv_read(dir + "/b.dgn"), bBefore);
+    int polygonsBefore = 0;
+    for (const OgrFeature &f : before) polygonsBefore += f.geometry == "POLYGON";
+    EXPECT_EQ(polygonsBefore, 1);
+}
+
 }  // namespace

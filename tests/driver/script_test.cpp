@@ -196,4 +196,29 @@ TEST_F(DriverScript, NoSelectedElementRunsNothing) {
     EXPECT_EQ(drv_read(sheet), before);
 }
 
+TEST_F(DriverScript, PicturesShowTheWeldedEndsAndTheFlags) {
+    ProgramResult r = run_driver({"-F", "sheet.dgn", "-T", "0.5", "-D", "60,1"}, dir);
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    const size_t at = r.out.find("Modified ", r.out.find("point elements"));
+    ASSERT_NE(at, std::string::npos) << r.out;
+    const int linear = atoi(r.out.c_str() + at + 9);
+    const size_t d = r.out.find("Identified ");
+    ASSERT_NE(d, std::string::npos);
+    const int dangles = atoi(r.out.c_str() + d + 11);
+    ProgramResult p = run_tool("dgnsvg", {"--before", dir + "/orig.dgn", "--after", sheet, "--out-before", dir + "/b.svg",
+                                          "--out-after", dir + "/a.svg", "--tolerance", "0.5", "--flag", "dangle=60"});
+    ASSERT_EQ(p.exitCode, 0) << p.err;
+    const std::string after = drv_read(dir + "/a.svg");
+    const std::string before = drv_read(dir + "/b.svg");
+    EXPECT_EQ(after.rfind("<svg", 0), 0u);
+    EXPECT_NE(after.find("welded: " + std::to_string(linear) + " elements"), std::string::npos);
+    EXPECT_NE(after.find("dangle flags: " + std::to_string(dangles)), std::string::npos);
+    EXPECT_NE(before.find("stroke=\"#d62728\""), std::string::npos) << "no moved end circled";
+    EXPECT_EQ(after.substr(after.size() - 7), "</svg>\n");
+    // One file alone, and bad input.
+    EXPECT_EQ(run_tool("dgnsvg", {sheet, dir + "/one.svg"}).exitCode, 0);
+    EXPECT_EQ(run_tool("dgnsvg", {dir + "/missing.dgn", dir + "/x.svg"}).exitCode, 3);
+    EXPECT_EQ(run_tool("dgnsvg", {"--before", sheet}).exitCode, 2);
+}
+
 }  // namespace
