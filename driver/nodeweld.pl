@@ -121,7 +121,7 @@ sub parse_command_line {
         }
         if ($a eq '-Nm') { $opt{Nm} = 1; push @engine, ['-O', '0,0,3']; next; }
         if ($CRITERIA{$a}) {
-            fail(EXIT_USAGE, "$a needs a list") if $i + 1 >= @args;
+            fail(EXIT_USAGE, "$a needs a list") if $i + 1 >= @args || $args[$i + 1] =~ /^-[A-Za-z]/;
             $crit{$a} = $args[++$i];
             next;
         }
@@ -142,7 +142,8 @@ sub parse_command_line {
         fail(EXIT_USAGE, "unknown option '$a' (see --help)") unless defined $arity;
         my @item = ($a);
         if ($arity eq '1') {
-            fail(EXIT_USAGE, "$a needs a value") if $i + 1 >= @args;
+            # A missing value is refused rather than taking the next option as the value.
+            fail(EXIT_USAGE, "$a needs a value") if $i + 1 >= @args || $args[$i + 1] =~ /^-[A-Za-z]/;
             push @item, $args[++$i];
         } elsif ($arity eq '?') {
             push @item, $args[++$i] if $i + 1 < @args && $args[$i + 1] !~ /^-/;

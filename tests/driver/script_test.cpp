@@ -57,6 +57,8 @@ TEST_F(DriverScript, BadInputIsRefusedWithItsMessageAndLeavesTheFileAlone) {
         {{"-F", "sheet.dgn", "-T", "0.5", "-x"}, 2, "unknown option '-x'"},
         {{"-F", "sheet.dgn", "-T", "0.5", "-Fx", "a"}, 2, "unknown option '-Fx'"},
         {{"-F", "sheet.dgn", "-T"}, 2, "-T needs a value"},
+        {{"-F", "sheet.dgn", "-f", "9,1", "-T", "-D", "61,3"}, 2, "-T needs a value"},
+        {{"-F", "sheet.dgn", "-T", "0.5", "-ll", "-e", "3"}, 2, "-ll needs a list"},
         {{"-F", "sheet.dgn", "-T", "0.5", "-Nm", "-O", "1,2,3"}, 2, "-Nm (mend by the average only) and -O"},
         {{"-F", "sheet.dgn", "-T", "0.5", "-w", "missing.wt"}, 2, "weighting table 'missing.wt' cannot be read"},
         {{"-F", "sheet.dgn", "-T", "0.5", "-w", "bad.wt"}, 2, "line 1: expected"},
