@@ -10,51 +10,6 @@ char taskname[256] = "nodeweld";
 
 namespace {
 
-struct Serving {
-    pid_t pid = 0;
-    std::string msgkey, tcbkey;
-};
-
-// Starts `ustation.exe -serve [file]` and reads the keys it prints.
-bool start_serving(const std::string &file, Serving *s) {
-    int out[2];
-    if (pipe(out) != 0) return false;
-    pid_t pid = fork();
-    if (pid < 0) return false;
-    if (pid == 0) {
-        dup2(out[1], 1);
-        ::close(out[0]);
-        ::close(out[1]);
-        std::string exe = bin_dir() + "/ustation.exe";
-        if (file.empty())
-            execl(exe.c_str(), exe.c_str(), "-serve", (char *)nullptr);
-        else
-            execl(exe.c_str(), exe.c_str(), "-serve", file.c_str(), (char *)nullptr);
-        _exit(127);
-    }
-    ::close(out[1]);
-    s->pid = pid;
-    FILE *from = fdopen(out[0], "r");
-    char l1[128] = "", l2[128] = "";
-    bool ok = fgets(l1, sizeof l1, from) && fgets(l2, sizeof l2, from) &&
-              strncmp(l1, "MSGKEY=", 7) == 0 && strncmp(l2, "TCBKEY=", 7) == 0;
-    fclose(from);
-    if (!ok) return false;
-    l1[strcspn(l1, "\n")] = '\0';
-    l2[strcspn(l2, "\n")] = '\0';
-    s->msgkey = l1 + 7;
-    s->tcbkey = l2 + 7;
-    return true;
-}
-
-void stop_serving(const Serving &s) {
-    if (s.pid <= 0) return;
-    kill(s.pid, SIGTERM);
-    EXPECT_TRUE(wait_gone(s.pid, 20));
-    EXPECT_TRUE(shm_names_with(hex8(strtol(s.msgkey.c_str(), nullptr, 10))).empty());
-    EXPECT_TRUE(shm_names_with(s.tcbkey).empty());
-}
-
 // Runs ustation.exe with the arguments and environment; returns its exit code.
 int run_server(const std::string &args, const std::string &env, std::string *err) {
     std::string cmd = "env -u MSGKEY " + env + " '" + bin_dir() + "/ustation.exe' " + args +

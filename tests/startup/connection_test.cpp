@@ -302,30 +302,10 @@ TEST_F(ConnectionTest, ServerDyingMidRunFailsEachRequestAtOnce) {
 // opens its file by name, and the server outlives the client's close.
 TEST_F(ConnectionTest, AttachesToAServingServer) {
     ASSERT_TRUE(use_file(samples_dir() + "/tag.dgn", "sheet.dgn"));
-    int out[2];
-    ASSERT_EQ(0, pipe(out));
-    pid_t server = fork();
-    ASSERT_GE(server, 0);
-    if (server == 0) {
-        dup2(out[1], 1);
-        ::close(out[0]);
-        ::close(out[1]);
-        std::string exe = bin_dir() + "/ustation.exe";
-        execl(exe.c_str(), exe.c_str(), "-serve", (char *)nullptr);
-        _exit(127);
-    }
-    ::close(out[1]);
-    FILE *from = fdopen(out[0], "r");
-    char line1[128] = "", line2[128] = "";
-    ASSERT_NE(nullptr, fgets(line1, sizeof line1, from));
-    ASSERT_NE(nullptr, fgets(line2, sizeof line2, from));
-    fclose(from);
-    ASSERT_EQ(0, strncmp(line1, "MSGKEY=", 7));
-    ASSERT_EQ(0, strncmp(line2, "TCBKEY=", 7));
-    line1[strcspn(line1, "\n")] = '\0';
-    line2[strcspn(line2, "\n")] = '\0';
-    EnvSetting key("MSGKEY", line1 + 7);
-    EnvSetting tcbName("TCBKEY", line2 + 7);
+    Serving srv;
+    ASSERT_TRUE(start_serving("", &srv));
+    EnvSetting key("MSGKEY", srv.msgkey.c_str());
+    EnvSetting tcbName("TCBKEY", srv.tcbkey.c_str());
 
     DgnFile expected;
     std::string err;
@@ -337,12 +317,9 @@ TEST_F(ConnectionTest, AttachesToAServingServer) {
         EXPECT_EQ((uint32_t)expected.eu_uor, tcb_value("EU.UOR"));
         EXPECT_EQ(expected.max_graphic_group + 1u, tcb_value("GRAFIC"));
         EXPECT_EQ(0, close());
-        EXPECT_EQ(0, kill(server, 0));  // still serving
+        EXPECT_EQ(0, kill(srv.pid, 0));  // still serving
     }
-    kill(server, SIGTERM);
-    EXPECT_TRUE(wait_gone(server, 20));
-    EXPECT_TRUE(shm_names_with(hex8(strtol(line1 + 7, nullptr, 10))).empty());
-    EXPECT_TRUE(shm_names_with(line2 + 7).empty());
+    stop_serving(srv);
 }
 
 // A client that ends without closing: its server ends by itself and the
