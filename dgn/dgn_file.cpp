@@ -165,6 +165,30 @@ int dgn_find_element(const DgnFile *f, uint32_t offset) {
     return -1;
 }
 
+int dgn_component_count(const DgnFile *f, int index) {
+    if (index < 0 || static_cast<size_t>(index) >= f->elements.size()) return 0;
+    switch (f->elements[index].type) {
+    case 2: case 7: case 12: case 14: case 18: case 19: case 24: case 27: case 34:
+        break;
+    default:
+        return 0;
+    }
+    const DgnElementRef &h = f->elements[index];
+    size_t i = static_cast<size_t>(index) + 1;
+    while (i < f->elements.size() && f->elements[i].complex) ++i;
+    const int run = static_cast<int>(i - static_cast<size_t>(index) - 1);
+    // Where the header's word count ends exactly after one of those components, it decides
+    // (a following complex element may itself carry the complex bit).
+    if (h.type != 34 && h.type != 24 && h.type != 27 && h.size >= 38) {
+        const uint64_t end = h.offset + 38 + 2ULL * elm_load16(f->data.data() + h.offset + 36);
+        for (int k = 1; k <= run; ++k) {
+            const DgnElementRef &c = f->elements[index + k];
+            if (c.offset + c.size == end) return k;
+        }
+    }
+    return run;
+}
+
 const uint8_t *dgn_element_bytes(const DgnFile *f, int index, uint32_t *size) {
     if (index < 0 || static_cast<size_t>(index) >= f->elements.size()) return nullptr;
     const DgnElementRef &r = f->elements[index];

@@ -12,6 +12,8 @@
 //   group used by any element), f.symbology (active level/colour/weight/style, valid only when
 //   f.has_symbology): values read from the design-file header element (type 9) at load time.
 //   dgn_find_element(&f, pos)       index in f.elements of the element starting at byte pos, or -1.
+//   dgn_component_count(&f, i)      number of elements after i that belong to it (complex bit set),
+//                                   0 for a simple element.
 //   dgn_element_bytes(&f, i, &n)    pointer to element i's bytes in f.data (n = its size).
 //   dgn_overwrite_element(&f, i, bytes, n)  replace element i by one of the same size.
 //   dgn_set_deleted(&f, i, on)      set/clear the deleted bit (bit 15 of the header word).
@@ -81,6 +83,10 @@ bool dgn_load_buffer(const uint8_t *bytes, size_t n, DgnFile *out, std::string *
 bool dgn_check_element(const uint8_t *bytes, size_t n, bool is3d, std::string *err);
 
 int dgn_find_element(const DgnFile *f, uint32_t offset);
+// Components of the complex element at index: the run of following elements with the complex
+// bit set (nested components included). Walks by the bit rather than by the header's word count,
+// which some writers get wrong.
+int dgn_component_count(const DgnFile *f, int index);
 const uint8_t *dgn_element_bytes(const DgnFile *f, int index, uint32_t *size);
 
 bool dgn_overwrite_element(DgnFile *f, int index, const uint8_t *bytes, size_t n, std::string *err);

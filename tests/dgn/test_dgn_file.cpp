@@ -181,6 +181,26 @@ TEST(DgnLoad, KnotOobLoadsWithoutTrustingItsAttributeIndex) {
     EXPECT_TRUE(e.linkages.empty());
 }
 
+TEST(DgnLoad, ComponentsOfComplexElements) {
+    DgnFile f;
+    std::string err;
+    ASSERT_TRUE(dgn_load_file(dgn_sample("out3d-dgnlib.dgn").c_str(), &f, &err)) << err;
+    EXPECT_EQ(dgn_component_count(&f, 10), 2);  // complex shape
+    EXPECT_EQ(dgn_component_count(&f, 13), 2);  // cell
+    EXPECT_EQ(dgn_component_count(&f, 3), 0);   // line
+    EXPECT_EQ(dgn_component_count(&f, 99), 0);
+    // Text nodes of tag.dgn: as many components as the node says it has strings.
+    ASSERT_TRUE(dgn_load_file(dgn_sample("tag.dgn").c_str(), &f, &err)) << err;
+    size_t nodes = 0;
+    for (size_t i = 0; i < f.elements.size(); ++i) {
+        if (f.elements[i].type != 7 || f.elements[i].deleted || f.elements[i].complex) continue;
+        ++nodes;
+        const int strings = elm_load16(f.data.data() + f.elements[i].offset + 38);
+        EXPECT_EQ(dgn_component_count(&f, static_cast<int>(i)), strings) << "element " << i;
+    }
+    EXPECT_GT(nodes, 100u);
+}
+
 class DgnSave : public ::testing::Test {
 protected:
     void SetUp() override { dir = make_temp_dir(); ASSERT_FALSE(dir.empty()); }
