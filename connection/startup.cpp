@@ -75,6 +75,10 @@ void mcsl_shutdownConnection(void) {
 static void register_atexit(void) {
     static int registered = 0;
     if (!registered) {
+        // The queue layer's own exit hook must run after this one (exit
+        // hooks run last-registered first): this one releases the paths
+        // through their owners, the queue layer's then finds nothing left.
+        winNTExtProg_installExitHook();
         atexit(mcsl_shutdownConnection);
         registered = 1;
     }
@@ -244,18 +248,16 @@ int indfpi(int16_t *ignored1, const char *designFile, const int16_t *openMode,
     req_put16(openRequest + 274, (uint16_t)translationWord);
 
     int32_t key = mcsl_getConnectionInfo();
-    bool attach;
     int createdQueue = 0, startedServer = 0;
-    if (mcslExtProgP) {
-        attach = true;
-    } else {
+    if (!mcslExtProgP) {
         int st = externProg_createDescriptor(&mcslExtProgP, 0, EXTPROG_KIND_CLIENT, nullptr, 0,
                                              nullptr, nullptr);
         if (st != 0) return setstat(status, st);
-        if (mcslIPCPathP)
-            attach = true;
-        else
-            attach = externProg_openIPCPath(&mcslIPCPathP, &key, EXTPROG_OPEN_EXISTING) == 0;
+    }
+    // A queue already known is attached to; else the one MSGKEY names, if it exists.
+    bool attach = mcslIPCPathP != nullptr;
+    if (!attach) {
+        attach = externProg_openIPCPath(&mcslIPCPathP, &key, EXTPROG_OPEN_EXISTING) == 0;
         if (!attach) mcslIPCPathP = nullptr;
     }
 
