@@ -7,7 +7,6 @@
 #include "connection/startup.h"
 #include "connection/tcb.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
