@@ -48,6 +48,10 @@ void MainFrm::browse() {
 }
 
 void MainFrm::clearAll() {
+  // Clearing disables boxes, which moves the focus out of them: that is no
+  // entry to check.
+  const bool wasChecking = checking_;
+  checking_ = true;
   boxes_[BOX_TolMend]->clear();
   dFlagMendChck_->setChecked(false);
   dangleMendRule(false);
@@ -62,6 +66,7 @@ void MainFrm::clearAll() {
   for (int i = 0; i < 6; ++i) boxes_[BOX_Lvl + i]->setText(QString::fromLatin1(defaults[i]));
   // Stored output level "0", level selection and every slot emptied.
   nw_state_clear(&state_);
+  checking_ = wasChecking;
 }
 
 std::string MainFrm::buildCommand(std::vector<std::string>* words) {

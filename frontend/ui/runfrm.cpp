@@ -80,13 +80,14 @@ void RunFrm::readOutput() {
   const bool atEnd = bar->value() == bar->maximum();
   QTextCursor c(output_->document());
   c.movePosition(QTextCursor::End);
-  c.insertText(QString::fromLocal8Bit(data));
+  c.insertText(decoder_.decode(data));
   if (atEnd) bar->setValue(bar->maximum());
 }
 
 int RunFrm::execute(const QStringList& words, const QString& cmdline) {
   if (proc_ || words.isEmpty()) return -1;
   output_->clear();
+  decoder_.resetState();
   cmdLabel_->setText(cmdline);
   busy_->setRange(0, 0);  // moving bar: work is going on
   interruptCmd_->setEnabled(true);

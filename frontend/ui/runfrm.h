@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QStringDecoder>
 
 class QLabel;
 class QPlainTextEdit;
@@ -52,6 +53,7 @@ class RunFrm : public QDialog {
   QTimer* timer_;
   QElapsedTimer clock_;
   QProcess* proc_ = nullptr;
+  QStringDecoder decoder_{QStringDecoder::System};  // keeps split characters
 };
 
 #endif

@@ -337,6 +337,14 @@ void TstMainfrm::clearAll() {
   QCOMPARE(f.text(BOX_DLvlNoMend), QString("30"));
   QCOMPARE(f.text(BOX_DFlagSizeNoMend), QString("3"));
   QVERIFY(f.tick(TICK_Save)->isChecked());
+
+  // Clear from the menu while a box that Clear disables holds an unchecked
+  // entry: no check runs on the way.
+  f.w->setTicked(TICK_Flag, true);
+  f.type(BOX_FlagLvl, "99");
+  f.w->findChild<QAction*>("ClearMenu")->trigger();
+  QVERIFY(f.prompt.shown.empty());
+  QVERIFY(!f.box(BOX_FlagLvl)->isEnabled());
 }
 
 void TstMainfrm::criteriaChecks_data() {
