@@ -147,7 +147,9 @@ TEST_F(DriverScript, KeptFolderHoldsThePointFileTheEngineRead) {
     ProgramResult ls = run_program({"/bin/ls", folder});
     EXPECT_NE(ls.out.find("sort_pts."), std::string::npos) << ls.out;
     EXPECT_NE(ls.out.find("sheet.dgn"), std::string::npos) << ls.out;
-    const std::string pts = drv_read(folder + "/" + ls.out.substr(ls.out.find("sort_pts."), 14));
+    const size_t name = ls.out.find("sort_pts.");
+    ASSERT_NE(name, std::string::npos);
+    const std::string pts = drv_read(folder + "/" + ls.out.substr(name, ls.out.find('\n', name) - name));
     // With -w every record has five fields; levels above 3 are not selected.
     std::istringstream in(pts);
     std::string line;
