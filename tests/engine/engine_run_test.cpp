@@ -299,3 +299,69 @@ TEST_F(EngineRun, GoldenOutputOfASmallRun)
 }
 
 } // namespace
+
+namespace {
+
+// Every LINESTRING that ogrinfo reports for the file's live elements.
+std::vector<std::string> ogr_linestrings(const std::string &file)
+{
+    ProgramResult r = run_program({"/usr/bin/ogrinfo", "-ro", "-al", file});
+    std::vector<std::string> out;
+    size_t at = 0;
+    while ((at = r.out.find("LINESTRING (", at)) != std::string::npos) {
+        size_t end = r.out.find(')', at);
+        out.push_back(r.out.substr(at + 12, end - at - 12));
+        at = end;
+    }
+    return out;
+}
+
+TEST_F(EngineRun, AnIndependentReaderSeesTheEndsMeet)
+{
+    if (access("/usr/bin/ogrinfo", X_OK) != 0)
+        GTEST_SKIP() << "GDAL's ogrinfo is not installed";
+    linear(3, 5, {P(0, 0), P(1000, 0)});
+    linear(3, 5, {P(1004, 2), P(2000, 0)});
+    linear(4, 5, {P(1002, -3), P(1500, -800), P(1800, -900)});
+    run({"-T", "0.001"});
+    ASSERT_EQ(result.exitCode, 0) << result.out;
+    std::vector<std::string> lines = ogr_linestrings(path("sheet.dgn"));
+    ASSERT_EQ(lines.size(), 3u);
+    // 10000 UORs per master unit: the average (1002, 0) of the three ends
+    // is 0.1002 0.0 in master units, and every element starts there.
+    for (const std::string &l : lines)
+        EXPECT_EQ(l.rfind("0.1002 0.0,", 0), 0u) << l;
+}
+
+TEST_F(EngineRun, ThreeDimensionalRunsKeepElevations)
+{
+    start_sheet(true);
+    linear(3, 5, {P(0, 0, 0), P(1000, 0, 50)});
+    linear(3, 5, {P(1004, 2, 58), P(2000, 0, 0)});
+    run({"-T", "0.001", "-D", "60,0.01"});
+    ASSERT_EQ(result.exitCode, 0) << result.out;
+    std::vector<Found> lines = of_type(3);
+    ASSERT_EQ(lines.size(), 2u);
+    for (const Found &l : lines) {
+        EXPECT_EQ(l.e.vertices[0].x, 1002);
+        EXPECT_EQ(l.e.vertices[0].y, 1);
+        EXPECT_EQ(l.e.vertices[0].z, 54);
+    }
+    // Dangle flags at the far ends are 3D ellipses centred there.
+    int flags = 0;
+    for (const Found &f : of_type(15))
+        if (f.e.level == 60 && std::abs(f.e.centre[0].value - 2000) < 1e-3)
+            flags++;
+    EXPECT_EQ(flags, 1);
+
+    // With -z the solution lies at elevation 0.
+    start_sheet(true);
+    linear(3, 5, {P(0, 0, 0), P(1000, 0, 50)});
+    linear(3, 5, {P(1004, 2, 58), P(2000, 0, 0)});
+    run({"-T", "0.001", "-z"});
+    ASSERT_EQ(result.exitCode, 0) << result.out;
+    for (const Found &l : of_type(3))
+        EXPECT_EQ(l.e.vertices[0].z, 0);
+}
+
+} // namespace
