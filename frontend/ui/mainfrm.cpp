@@ -66,6 +66,7 @@ MainFrm::MainFrm(QWidget* parent) : QMainWindow(parent) {
   buildMenus();
   connectRules();
   applyStartDefaults();
+  layout()->setSizeConstraint(QLayout::SetFixedSize);  // the window is not resizable
   qApp->installEventFilter(this);
 }
 

@@ -64,6 +64,7 @@ class TstMainfrm : public QObject {
 void TstMainfrm::startUp() {
   QCOMPARE(f.w->objectName(), QString("Mainfrm"));
   QCOMPARE(f.w->windowTitle(), QString("Nodeweld Interface"));
+  QCOMPARE(f.w->minimumSize(), f.w->maximumSize());  // fixed size
   const char* boxes[] = {"1-63", "3,4", "0-7", "0-30", "0-255", "0,2"};
   for (int i = 0; i < 6; ++i) QCOMPARE(f.text(NwBox(BOX_Lvl + i)), QString(boxes[i]));
   QVERIFY(f.find<QRadioButton>("DgnOpt")->isChecked());
