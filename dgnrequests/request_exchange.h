@@ -74,6 +74,9 @@ int setstat(int16_t *statusWord, int code);
 // failure of the receive). Prints nothing.
 int send_crc(void *request, void *reply, int capacity, int noTimeLimit);
 
+// Number of requests send_crc has handed to the transport in this process.
+long exchange_requests_sent(void);
+
 // Fills the 10-byte symbology field of a request from the caller's record,
 // or from the TCB's active settings when specs is null.
 void set_specs(unsigned char *target, const SymbologyRecord *specs);

@@ -10,6 +10,7 @@
  * is to be shut down first. Output goes to standard output only, and
  * reaches a pipe as it is printed.
  */
+#include "dgnrequests/request_exchange.h"
 #include "engine/point_input.h"
 #include "engine/run_context.h"
 #include "engine/run_options.h"
@@ -18,7 +19,9 @@
 #include "engine/usage.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 /* Ends the process with a status of the run (negative ones become their
  * low byte as the process exit code). */
@@ -27,6 +30,45 @@ static int end_run(int status)
     std::fflush(stdout);
     return status;
 }
+
+/* With NW_PHASE_TIMES set, the CPU and wall time of each phase and the
+ * peak memory go to standard error (for benchmarks; the run's own output
+ * is unchanged). */
+struct PhaseClock {
+    bool on = std::getenv("NW_PHASE_TIMES") != nullptr;
+    struct timespec wall0, cpu0;
+    void start()
+    {
+        clock_gettime(CLOCK_MONOTONIC, &wall0);
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu0);
+    }
+    static double since(const struct timespec &t, clockid_t c)
+    {
+        struct timespec now;
+        clock_gettime(c, &now);
+        return (double)(now.tv_sec - t.tv_sec) + (now.tv_nsec - t.tv_nsec) / 1e9;
+    }
+    void lap(const char *phase)
+    {
+        if (on)
+            std::fprintf(stderr, "phase %-14s wall %9.3f s  cpu %9.3f s\n", phase,
+                         since(wall0, CLOCK_MONOTONIC), since(cpu0, CLOCK_PROCESS_CPUTIME_ID));
+        start();
+    }
+    void peak_memory()
+    {
+        if (!on)
+            return;
+        FILE *f = std::fopen("/proc/self/status", "r");
+        char line[256];
+        while (f && std::fgets(line, sizeof line, f))
+            if (std::strncmp(line, "VmHWM:", 6) == 0)
+                std::fprintf(stderr, "peak memory %s", line + 6);
+        if (f)
+            std::fclose(f);
+        std::fprintf(stderr, "requests %ld\n", exchange_requests_sent());
+    }
+};
 
 static int fail_after_connect(const Run &r, int status)
 {
@@ -53,6 +95,8 @@ int main(int argc, char **argv)
         return end_run(status);
     const RunOptions &run = opts; /* read-only from here on */
 
+    PhaseClock clock;
+    clock.start();
     static RunState state;
     status = run_setup(run, &state);
     if (status != 0)
@@ -67,19 +111,25 @@ int main(int argc, char **argv)
     r.placePair = gg_pair(2, 0); /* no graphic group until a linear element is read */
     r.closeOnExit = false;
 
+    clock.lap("set-up");
     status = read_point_file(run, &state);
     if (status != 0) {
         r.closeOnExit = true;
         return fail_after_connect(r, status);
     }
+    clock.lap("input+sort");
     status = group_points(r);
     if (status != 0)
         return fail_after_connect(r, status);
+    clock.lap("group+flags");
     status = modification_pass(r);
     if (status != 0)
         return fail_after_connect(r, status);
+    clock.lap("modification");
 
     print_summary(r);
     close_connection();
+    clock.lap("close");
+    clock.peak_memory();
     return end_run(0);
 }
