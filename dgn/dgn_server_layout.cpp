@@ -113,9 +113,10 @@ bool translate(const uint8_t *in, size_t n, bool d3, bool to_server, std::vector
         return true;
     }
     const size_t din = to_server ? 36 : 40;  // first type-data byte of the input layout
-    if (size < din) { set_err(err, "element too short for its type"); return false; }
+    const bool counted = type == 4 || type == 6 || type == 11;
+    if (size < din + (counted ? 2 : 0)) { set_err(err, "element too short for its type"); return false; }
     size_t count = 0;
-    if (type == 4 || type == 6 || type == 11) count = elm_load16(in + (to_server ? 36 : 40));
+    if (counted) count = elm_load16(in + din);
     moves_for(type, d3, count, &moves);
     const Move &last = moves.back();
     const size_t fend = last.foff + last.count * kind_bytes(last.kind);

@@ -464,7 +464,7 @@ int main(int argc, char **argv) {
         double v = 0;
         if (a == "--3d") o.units.is3d = o.is3d = true;
         else if (a == "-h" || a == "--help") return usage(stdout);
-        else if ((a == "-n" || a == "--elements") && value(&v) && v >= 1 && v <= 5e7) o.elements = static_cast<long>(v);
+        else if ((a == "-n" || a == "--elements") && value(&v) && v >= 1 && v <= 2e7) o.elements = static_cast<long>(v);
         else if (a == "--size-mb" && value(&v) && v > 0 && v <= 1500) o.size_mb = v;
         else if (a == "--seed" && value(&v) && v >= 0) o.seed = static_cast<uint64_t>(v);
         else if (a == "--sub-per-master" && value(&v) && v >= 1 && v <= 1e9) o.units.sub_per_master = static_cast<int32_t>(v);

@@ -197,6 +197,10 @@ TEST(DgnServerLayout, UnsoundServerElementsAreRefused) {
     bad.resize(24);
     EXPECT_FALSE(dgn_server_to_file(bad.data(), bad.size(), false, &back, &err));
     EXPECT_FALSE(dgn_server_to_file(server.data(), 30, false, &back, &err));  // words to follow past the buffer
+    // Just the 40 header bytes of a line string: the vertex count itself is missing.
+    bad.assign(server.begin(), server.begin() + 40);
+    elm_store16(bad.data() + 2, 18);
+    EXPECT_FALSE(dgn_server_to_file(bad.data(), bad.size(), false, &back, &err));
     ASSERT_TRUE(dgn_server_to_file(server.data(), server.size(), false, &back, &err)) << err;
     EXPECT_EQ(back, file);
 }
