@@ -231,3 +231,34 @@ TEST_F(ForeignFiles, KilledClientLeavesTheFileUntouched) {
     EXPECT_TRUE(gone) << "server " << server << " still runs";
     EXPECT_TRUE(file_bytes(path("sheet.dgn")) == sheet);
 }
+
+// GDAL's 3D seed ends without an end-of-design marker: a placed line goes
+// after its last element and the file gets a marker after it.
+TEST_F(ForeignFiles, PlacementIntoASeedWithoutEndMarker) {
+    const std::string seed = gdal_seed("seed_3d.dgn");
+    if (seed.empty()) GTEST_SKIP() << "GDAL's seed_3d.dgn is not installed";
+    ASSERT_TRUE(copy_in(seed, "seed_3d.dgn"));
+    const std::vector<uint8_t> before = file_bytes(path("seed_3d.dgn"));
+    ASSERT_EQ(open("seed_3d.dgn"), 0);
+    int16_t status = -1, level = 4;
+    SymbologyRecord sym = {0, 0, 0, 0, 6};
+    const int32_t v[6] = {1000, 2000, 3000, 4000, 5000, 6000};
+    EXPECT_EQ(lndfpi_ex(nullptr, &level, &sym, v, &status, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                        nullptr, nullptr),
+              0);
+    ASSERT_EQ(close(), 0);
+    const std::vector<uint8_t> after = file_bytes(path("seed_3d.dgn"));
+    ASSERT_EQ(after.size(), before.size() + 60 + 2);
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), after.begin()));
+    EXPECT_EQ(after[after.size() - 2], 0xFF);
+    EXPECT_EQ(after[after.size() - 1], 0xFF);
+    if (!have_ogr()) GTEST_SKIP() << "GDAL's ogrinfo is not installed";
+    const std::vector<OgrFeature> fs = ogr_features(path("seed_3d.dgn"));
+    const OgrFeature *line = ogr_find(fs, 3);
+    ASSERT_NE(line, nullptr);
+    EXPECT_EQ(line->field("Level"), 4);
+    EXPECT_EQ(line->field("ColorIndex"), 6);
+    // seed_3d: 1000 UORs per master unit, global origin 0.
+    const std::vector<double> want = {1, 2, 3, 4, 5, 6};
+    EXPECT_EQ(line->coords(), want);
+}
