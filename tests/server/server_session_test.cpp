@@ -10,23 +10,25 @@ char taskname[256] = "nodeweld";
 
 namespace {
 
-// Runs ustation.exe with the arguments and environment; returns its exit code.
-int run_server(const std::string &args, const std::string &env, std::string *err) {
-    std::string cmd = "env -u MSGKEY " + env + " '" + bin_dir() + "/ustation.exe' " + args +
-                      " 2>&1 >/dev/null";
+// Runs ustation.exe with the arguments and environment; returns its exit
+// code, with what it wrote on stderr and its process id.
+int run_server(const std::string &args, const std::string &env, std::string *err, pid_t *pid) {
+    std::string cmd = "sh -c \"echo \\$\\$; exec env -u MSGKEY " + env + " '" + bin_dir() +
+                      "/ustation.exe' " + args + " 2>&1 >/dev/null\"";
     FILE *p = popen(cmd.c_str(), "r");
     if (!p) return -1;
     char buf[1024];
     size_t n;
-    err->clear();
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) err->append(buf, n);
+    std::string out;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
     int st = pclose(p);
+    size_t nl = out.find('\n');
+    *pid = nl == std::string::npos ? 0 : (pid_t)atol(out.substr(0, nl).c_str());
+    *err = nl == std::string::npos ? out : out.substr(nl + 1);
     return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
 }
 
 TEST(ServerCommandLine, RefusesWhatItCannotServe) {
-    TempDir dir;
-    std::vector<std::string> tcbsBefore = shm_names_with("nwTcb");
     const struct {
         const char *what, *args, *env;
         int exitCode;
@@ -44,10 +46,13 @@ TEST(ServerCommandLine, RefusesWhatItCannotServe) {
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         std::string err;
-        EXPECT_EQ(c.exitCode, run_server(c.args, c.env, &err)) << err;
+        pid_t pid = 0;
+        EXPECT_EQ(c.exitCode, run_server(c.args, c.env, &err, &pid)) << err;
         EXPECT_NE(std::string::npos, err.find(c.message)) << err;
+        ASSERT_GT(pid, 0);
+        EXPECT_TRUE(shm_names_with("nwTcb" + hex8(pid)).empty());  // nothing left behind
+        EXPECT_TRUE(shm_names_with(hex8(pid + 0x10000)).empty());
     }
-    EXPECT_EQ(tcbsBefore.size(), shm_names_with("nwTcb").size());  // nothing left behind
 }
 
 // The TCB holds the header element's values at the offsets of ustation.rsc's
