@@ -102,6 +102,23 @@ int move_one(const uint8_t *bytes, size_t n, bool is3d, const double d[3], const
     return 0;
 }
 
+// True when the complex header at `h` encloses the element at `position`:
+// always for the outermost header, else when its words in description reach
+// that far (cells, text nodes, complex chains and shapes, surfaces, solids).
+bool enclosing_header(const DgnFile &f, int h, uint32_t position, bool outermost) {
+    if (outermost) return true;
+    const DgnElementRef &r = f.elements[h];
+    switch (r.type) {
+    case 2: case 7: case 12: case 14: case 18: case 19:
+        break;
+    default:
+        return false;
+    }
+    if (r.size < 38) return false;
+    const uint32_t words = elm_load16(f.data.data() + r.offset + 36);
+    return position < r.offset + 38 + 2 * words;
+}
+
 }  // namespace
 
 void elop_move(ServerState *s, const uint8_t *request, size_t length, ServerReply *reply) {
@@ -130,20 +147,22 @@ void elop_move(ServerState *s, const uint8_t *request, size_t length, ServerRepl
         reply->status = move_one(f.data.data() + r.offset, r.size, f.is3d, d, di, &images[(size_t)(i - index)]);
         if (reply->status != 0) return;
     }
-    // A component moved alone: its header's range must still cover it.
-    const int header = f.elements[index].complex ? elop_complex_header(s, index) : index;
-    std::vector<uint8_t> headerImage;
-    if (header != index) {
-        const DgnElementRef &h = f.elements[header];
-        headerImage.assign(f.data.begin() + h.offset, f.data.begin() + h.offset + h.size);
-        int32_t hr[6], mr[6];
-        const std::vector<uint8_t> &moved = images[0];
-        if (elm_get_range(headerImage.data(), headerImage.size(), hr) &&
-            elm_get_range(moved.data(), moved.size(), mr)) {
-            if (!f.is3d) mr[2] = hr[2], mr[5] = hr[5];
-            dgn_range_union(hr, mr);
-            elm_set_range(headerImage.data(), headerImage.size(), hr);
-        }
+    // A component moved alone: the ranges of the headers that enclose it (the
+    // outermost one, and nested ones whose words in description reach it)
+    // must still cover it.
+    std::vector<std::pair<int, std::vector<uint8_t>>> headers;
+    const int outer = f.elements[index].complex ? elop_complex_header(s, index) : index;
+    for (int h = outer; h < index; ++h) {
+        const DgnElementRef &hr = f.elements[h];
+        if (hr.deleted || !enclosing_header(f, h, f.elements[index].offset, h == outer)) continue;
+        std::vector<uint8_t> img(f.data.begin() + hr.offset, f.data.begin() + hr.offset + hr.size);
+        int32_t range[6], moved[6];
+        if (!elm_get_range(img.data(), img.size(), range) || !elm_get_range(images[0].data(), images[0].size(), moved))
+            continue;
+        if (!f.is3d) moved[2] = range[2], moved[5] = range[5];
+        dgn_range_union(range, moved);
+        elm_set_range(img.data(), img.size(), range);
+        headers.push_back({h, img});
     }
     // Every new image is checked before the first one is written.
     std::string err;
@@ -161,10 +180,10 @@ void elop_move(ServerState *s, const uint8_t *request, size_t length, ServerRepl
         if (memcmp(old, img.data(), img.size()) == 0) continue;
         if (dgn_overwrite_element(&f, i, img.data(), img.size(), &err)) changed = true;
     }
-    if (!headerImage.empty()) {
-        const DgnElementRef &h = f.elements[header];
-        if (memcmp(f.data.data() + h.offset, headerImage.data(), h.size) != 0 &&
-            dgn_overwrite_element(&f, header, headerImage.data(), headerImage.size(), &err))
+    for (const auto &h : headers) {
+        const DgnElementRef &r = f.elements[h.first];
+        if (memcmp(f.data.data() + r.offset, h.second.data(), r.size) != 0 &&
+            dgn_overwrite_element(&f, h.first, h.second.data(), h.second.size(), &err))
             changed = true;
     }
     if (changed) s->modified = true;

@@ -76,7 +76,7 @@ TEST_F(ElementOpsE2E, PlacedLineStringIsReadByGdal) {
     ASSERT_EQ(close(), 0);
 
     DgnFile f = load("sheet.dgn");
-    EXPECT_EQ(at, pos.empty() ? 0 : f.elements[f.elements.size() - 1].offset);
+    EXPECT_EQ(at, f.elements.back().offset);
     DgnElement e = element_at(f, at);
     EXPECT_EQ(e.type, 4);
     EXPECT_EQ(e.level, 9);
@@ -292,7 +292,22 @@ TEST_F(ElementOpsE2E, ReadsOfTheServerLayout) {
     uint32_t n = 0;
     const uint8_t *fileBytes = dgn_element_bytes(&f, dgn_find_element(&f, pos[SHEET_ELLIPSE]), &n);
     EXPECT_EQ(0, memcmp(rec.element, fileBytes, n));
+    // ... and whole-element writes take the file layout as it is.
+    const uint16_t lb0 = blk(pos[SHEET_LINE]), ly0 = byt(pos[SHEET_LINE]);
+    ASSERT_EQ(rddfpi(&lb0, &ly0, nullptr, &rec, &status), 0);
+    DgnElement line;
+    ASSERT_TRUE(dgn_decode_element(rec.element, 2 * (size_t)(rec.element[2] | (rec.element[3] << 8)) + 4, false,
+                                   &line, &err));
+    line.vertices[0].x = -100;
+    line.range[0] = -100;
+    std::vector<uint8_t> image;
+    ASSERT_TRUE(dgn_encode_element(line, &image, &err));
+    const int16_t whole = 0;
+    EXPECT_EQ(wtdfpi(&lb0, &ly0, &whole, image.data(), &status), 0);
     ASSERT_EQ(close(), 0);
+    DgnFile after = load("sheet.dgn");
+    EXPECT_EQ(element_at(after, pos[SHEET_LINE]).vertices[0].x, -100);
+    EXPECT_EQ(element_at(after, pos[SHEET_LINE]).range[0], -100);
 }
 
 // Writes in place as the level moves use them, refused writes, and a whole

@@ -448,3 +448,50 @@ TEST(ServerMove, ComponentAloneGrowsItsHeaderRange) {
     EXPECT_GE(h.range[3], c.range[3]);
     EXPECT_EQ(h.origin.x, 3000);  // the node itself stays
 }
+
+// A line inside a cell nested in another cell, moved alone: both cell
+// headers grow to cover it.
+TEST(ServerMove, ComponentOfANestedCellGrowsBothHeaders) {
+    std::string err;
+    std::vector<uint8_t> inner;
+    DgnElement innerCell = dgn_new_element(2, 4, false);
+    std::vector<DgnElement> innerParts = {dgn_new_vertex_element(3, 4, false, {pt(10, 10), pt(20, 20)})};
+    ASSERT_TRUE(dgn_finish_complex(&innerCell, &innerParts, &inner, &err)) << err;
+    for (size_t at = 0; at < inner.size(); at += 4 + 2 * (size_t)get16(&inner[at + 2])) inner[at] |= 0x80;
+    DgnElement outerCell = dgn_new_element(2, 4, false);
+    std::vector<DgnElement> outerParts = {dgn_new_vertex_element(3, 4, false, {pt(0, 0), pt(5, 5)})};
+    std::vector<uint8_t> outer;
+    ASSERT_TRUE(dgn_finish_complex(&outerCell, &outerParts, &outer, &err)) << err;
+    // The nested cell goes after the outer header's own component.
+    const uint16_t words = (uint16_t)(get16(&outer[36]) + inner.size() / 2);
+    outer[36] = (uint8_t)words;
+    outer[37] = (uint8_t)(words >> 8);
+    int32_t range[6];
+    ASSERT_TRUE(elm_get_range(outer.data(), outer.size(), range));
+    range[3] = range[4] = 20;
+    elm_set_range(outer.data(), outer.size(), range);
+    std::vector<uint8_t> file;
+    DgnNewFileSettings settings;
+    ASSERT_TRUE(dgn_make_file_header(settings, &file, &err));
+    const uint32_t outerAt = (uint32_t)file.size();
+    file.insert(file.end(), outer.begin(), outer.end());
+    const uint32_t innerAt = (uint32_t)file.size();
+    file.insert(file.end(), inner.begin(), inner.end());
+    dgn_finish_file(&file);
+
+    ServerState s;
+    ASSERT_TRUE(dgn_load_buffer(file.data(), file.size(), &s.file, &err)) << err;
+    s.fileOpen = true;
+    const int innerIndex = dgn_find_element(&s.file, innerAt);
+    const uint32_t lineAt = s.file.elements[innerIndex + 1].offset;
+    ServerReply reply;
+    const Req req = move_by(lineAt, false, 1000, 0, 0);
+    server_dispatch(&s, req.b.data(), req.b.size(), &reply);
+    ASSERT_EQ(reply.status, 0);
+    for (uint32_t at : {outerAt, innerAt}) {
+        const uint8_t *b = s.file.data.data() + at;
+        int32_t r[6];
+        ASSERT_TRUE(elm_get_range(b, 40, r));
+        EXPECT_EQ(r[3], 1020) << at;
+    }
+}
