@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 #include "../support/run_program.h"
@@ -52,7 +53,10 @@ inline ProgramResult run_driver(const std::vector<std::string> &args, const std:
                                 const std::vector<std::string> &env = {}, int timeout = 300) {
     std::vector<std::string> argv = {"/usr/bin/perl", "-S", "nodeweld.pl"};
     argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<std::string> e = {"PATH=" + bin_dir() + ":/usr/local/bin:/usr/bin:/bin", "MS_EXE"};
+    // Working folders go under cwd/nwtmp, so a test can see that none is left behind.
+    const std::string tmp = (cwd.empty() ? std::string(".") : cwd) + "/nwtmp";
+    mkdir(tmp.c_str(), 0755);
+    std::vector<std::string> e = {"PATH=" + bin_dir() + ":/usr/local/bin:/usr/bin:/bin", "MS_EXE", "TMPDIR=" + tmp};
     e.insert(e.end(), env.begin(), env.end());
     return run_program(argv, e, cwd, timeout);
 }
@@ -62,6 +66,12 @@ inline ProgramResult run_tool(const std::string &name, const std::vector<std::st
     std::vector<std::string> argv = {bin_dir() + "/" + name};
     argv.insert(argv.end(), args.begin(), args.end());
     return run_program(argv, {}, cwd, 300);
+}
+
+// Whether the driver left no working folder behind in cwd/nwtmp.
+inline bool no_working_folder_left(const std::string &cwd) {
+    ProgramResult ls = run_program({"/bin/ls", "-A", cwd + "/nwtmp"});
+    return ls.exitCode == 0 && ls.out.empty();
 }
 
 // One feature as ogrinfo prints it: element type, level and geometry vertices (UORs).

@@ -197,7 +197,9 @@ TEST(Extract, EveryKindOfElementByItsLocations) {
     EXPECT_EQ(st.fixed_records, 8);
     EXPECT_EQ(st.records, static_cast<long>(recs.size()));
     for (const PointRecord &p : recs) {
-        if (p.offset > 0) EXPECT_EQ(p.weight, 0);
+        if (p.offset > 0) {
+            EXPECT_EQ(p.weight, 0);
+        }
     }
 }
 

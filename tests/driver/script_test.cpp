@@ -2,7 +2,10 @@
 // handed (short names, -Nm, weights), symbolic links, long paths and concurrent runs.
 #include <gtest/gtest.h>
 
+#include <poll.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -81,6 +84,7 @@ TEST_F(DriverScript, BadInputIsRefusedWithItsMessageAndLeavesTheFileAlone) {
         EXPECT_EQ(r.exitCode, c.status) << line << "\n" << r.out << r.err;
         EXPECT_NE((r.out + r.err).find(c.message), std::string::npos) << line << "\n" << r.out << r.err;
         EXPECT_EQ(drv_read(sheet), before) << line;
+        EXPECT_TRUE(no_working_folder_left(dir)) << line;
     }
 }
 
@@ -105,6 +109,7 @@ TEST_F(DriverScript, ASymbolicLinkIsFollowedAndKept) {
     EXPECT_STREQ(target, "sheet.dgn");
     EXPECT_NE(drv_read(sheet), before) << "the real file was not mended";
     EXPECT_NE(r.out.find("Modified"), std::string::npos) << r.out;
+    EXPECT_TRUE(no_working_folder_left(dir));
 }
 
 TEST_F(DriverScript, ALongPathReachesTheEngineByAShortName) {
@@ -223,6 +228,52 @@ TEST_F(DriverScript, PicturesShowTheWeldedEndsAndTheFlags) {
     EXPECT_EQ(run_tool("dgnsvg", {sheet, dir + "/one.svg"}).exitCode, 0);
     EXPECT_EQ(run_tool("dgnsvg", {dir + "/missing.dgn", dir + "/x.svg"}).exitCode, 3);
     EXPECT_EQ(run_tool("dgnsvg", {"--before", sheet}).exitCode, 2);
+}
+
+TEST_F(DriverScript, AnInterruptedRunStopsTheEngineLeavesTheFileAndCleansUp) {
+    ProgramResult g = run_tool("dgngen", {"-n", "30000", "--seed", "5", sheet});
+    ASSERT_EQ(g.exitCode, 0) << g.err;
+    const std::string before = drv_read(sheet);
+    const std::string tmp = dir + "/tmp";
+    ASSERT_EQ(mkdir(tmp.c_str(), 0755), 0);
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(out[1], 1);
+        close(out[0]);
+        close(out[1]);
+        if (chdir(dir.c_str()) != 0) _exit(126);
+        setenv("PATH", (bin_dir() + ":/usr/bin:/bin").c_str(), 1);
+        setenv("TMPDIR", tmp.c_str(), 1);
+        unsetenv("MS_EXE");
+        execl("/usr/bin/perl", "perl", "-S", "nodeweld.pl", "-F", "sheet.dgn", "-T", "0.5", (char *)nullptr);
+        _exit(127);
+    }
+    close(out[1]);
+    // Wait (bounded) until the engine reads its points, then interrupt the driver.
+    std::string seen;
+    char buf[4096];
+    for (int i = 0; i < 600 && seen.find("Reading point data") == std::string::npos; ++i) {
+        struct pollfd p = {out[0], POLLIN, 0};
+        if (poll(&p, 1, 100) > 0) {
+            const ssize_t n = read(out[0], buf, sizeof buf);
+            if (n <= 0) break;
+            seen.append(buf, static_cast<size_t>(n));
+        }
+    }
+    kill(pid, SIGINT);
+    while (read(out[0], buf, sizeof buf) > 0) {
+    }
+    close(out[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 0) GTEST_SKIP() << "the run ended before the interrupt";
+    EXPECT_EQ(WEXITSTATUS(status), 130) << seen;
+    EXPECT_EQ(drv_read(sheet), before) << "an interrupted run changed the file";
+    ProgramResult ls = run_program({"/bin/ls", "-A", tmp});
+    EXPECT_EQ(ls.out, "") << "working folder left behind";
 }
 
 }  // namespace
