@@ -8,8 +8,9 @@
 // Reads the design file (and adjacent sheets) read-only, selects elements, writes the sorted
 // point file and prints, one "key value" a line, what the driver needs:
 //   dimension 2|3, records N, weights 0|1, elements N, fixed N, adjacent N, skipped N
-// Exit status: 0 done; 2 bad option or criteria list; 3 a design file that cannot be read or
-// is not a DGN V7 design file; 4 the point file cannot be written or cannot carry the data.
+// Exit status: 0 done; 2 bad option or criteria list; 3 a design file that cannot be read, is
+// not a DGN V7 design file or holds a selected element beyond the largest position the point
+// file can carry; 4 the point file cannot be written.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -100,7 +101,7 @@ int main(int argc, char **argv) {
     std::string err;
     if (!extract_points(f, o, nullptr, false, &recs, &st, &err)) {
         fprintf(stderr, "dgnpoints: %s: %s\n", design, err.c_str());
-        return 4;
+        return 3;
     }
     long adjacentRecords = 0;
     for (const char *path : adjacent) {
@@ -114,7 +115,7 @@ int main(int argc, char **argv) {
         ExtractStats as;
         if (!extract_points(adj, o, &f, true, &recs, &as, &err)) {
             fprintf(stderr, "dgnpoints: %s: %s\n", path, err.c_str());
-            return 4;
+            return 3;
         }
         adjacentRecords += as.records;
         st.skipped += as.skipped;

@@ -332,6 +332,10 @@ sub main {
     }
     my $real = abs_path($design);
     fail(EXIT_INPUT, "design file '$design' cannot be resolved") unless defined $real;
+    for my $a (@adjacent) {
+        my $r = abs_path($a);
+        fail(EXIT_INPUT, "adjacent sheet '$a' is the design file itself") if defined $r && $r eq $real;
+    }
     fail(EXIT_INPUT, "design file '$design' cannot be written (the run changes it)") unless -w $real;
     fail(EXIT_INPUT, "the folder of '$real' cannot be written (the run writes the file back there)")
         unless -w dirname($real);

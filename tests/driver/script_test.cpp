@@ -42,6 +42,7 @@ TEST_F(DriverScript, BadInputIsRefusedWithItsMessageAndLeavesTheFileAlone) {
     ASSERT_TRUE(drv_write(dir + "/nodesign.ulf", "# nothing\nadjacent sheet.dgn\n"));
     ASSERT_TRUE(drv_write(dir + "/noadj.ulf", "design sheet.dgn\nadjacent missing.dgn\n"));
     ASSERT_TRUE(drv_write(dir + "/two.ulf", "design sheet.dgn\ndesign orig.dgn\n"));
+    ASSERT_TRUE(drv_write(dir + "/self.ulf", "design sheet.dgn\nadjacent ./sheet.dgn\n"));
     ASSERT_TRUE(drv_write(dir + "/bad.wt", "level 1-5\n"));
     ASSERT_EQ(mkdir((dir + "/folder.dgn").c_str(), 0755), 0);
     const BadCase cases[] = {
@@ -71,6 +72,7 @@ TEST_F(DriverScript, BadInputIsRefusedWithItsMessageAndLeavesTheFileAlone) {
         {{"-U", "nodesign.ulf", "-T", "0.5"}, 3, "names no design file"},
         {{"-U", "noadj.ulf", "-T", "0.5"}, 3, "adjacent sheet"},
         {{"-U", "two.ulf", "-T", "0.5"}, 3, "line 2: a second design file"},
+        {{"-U", "self.ulf", "-T", "0.5"}, 3, "is the design file itself"},
         // Refused by the engine before it opens the file: its status, as a byte.
         {{"-F", "sheet.dgn", "-L", "64", "-T", "0.5"}, 254, "invalid level specification - 64"},
         {{"-F", "sheet.dgn"}, 255, "I am not a mind reader"},
