@@ -269,7 +269,7 @@ std::string road(double x1, double y1, double x2, double y2) {
     char buf[256];
     snprintf(buf, sizeof buf,
              "{\"type\":\"Feature\",\"properties\":{\"Level\":1},\"geometry\":{\"type\":\"LineString\","
-             "\"coordinates\":[[%.4f,%.4f],[%.4f,%.4f]]}}",
+             "\"coordinates\":[[%.8f,%.8f],[%.8f,%.8f]]}}",
              x1, y1, x2, y2);
     return buf;
 }
@@ -313,6 +313,45 @@ TEST_F(Pipeline, FixedElementsAreMetButNeverChanged) {
     int polygonsBefore = 0;
     for (const OgrFeature &f : before) polygonsBefore += f.geometry == "POLYGON";
     EXPECT_EQ(polygonsBefore, 1);
+}
+
+// Both ends near (10, 10) of a sheet with a road on level 1 and one on level 2, after a run.
+std::vector<Pt> junction_after(const std::string &dir, const std::vector<std::string> &extra) {
+    // Coordinates that are whole UORs whether a writer rounds or truncates.
+    std::string a = road(0, 0, 10, 10), b = road(10.0078125, 10.00390625, 20, 0);
+    b.replace(b.find("\"Level\":1"), 9, "\"Level\":2");
+    EXPECT_TRUE(geojson_sheet(dir, "j", "{\"type\":\"FeatureCollection\",\"features\":[" + a + "," + b + "]}"));
+    std::vector<std::string> args = {"-F", "j.dgn", "-T", "0.1"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    ProgramResult r = run_driver(args, dir);
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    std::vector<OgrFeature> after;
+    EXPECT_TRUE(ogr_features(dir + "/j.dgn", 10000, &after));
+    std::vector<Pt> ends;
+    for (const OgrFeature &f : after)
+        if (is_linear(f))
+            for (const Pt &p : {f.pts.front(), f.pts.back()})
+                if (dist(p, 100000, 100000) < 1000) ends.push_back(p);
+    return ends;
+}
+
+TEST_F(Pipeline, WeightsAndAveragingDecideTheMendedLocation) {
+    // -Nm: the average of (100000, 100000) and (100078, 100039), truncated.
+    std::vector<Pt> e = junction_after(dir, {"-Nm"});
+    ASSERT_EQ(e.size(), 2u);
+    EXPECT_EQ(e[0], (Pt{100039, 100019}));
+    EXPECT_EQ(e[1], e[0]);
+    // A weighting table that makes level 2 heavier: the level-1 road comes to the other.
+    ASSERT_TRUE(drv_write(dir + "/heavy.tbl", "level 2 50\n"));
+    e = junction_after(dir, {"-w", "heavy.tbl"});
+    ASSERT_EQ(e.size(), 2u);
+    EXPECT_EQ(e[0], (Pt{100078, 100039}));
+    EXPECT_EQ(e[1], e[0]);
+    ASSERT_TRUE(drv_write(dir + "/light.tbl", "level 1 50\n"));
+    e = junction_after(dir, {"-w", "light.tbl"});
+    ASSERT_EQ(e.size(), 2u);
+    EXPECT_EQ(e[0], (Pt{100000, 100000}));
+    EXPECT_EQ(e[1], e[0]);
 }
 
 }  // namespace
