@@ -128,7 +128,9 @@ sub parse_command_line {
         if ($a eq '-w') {
             $opt{w} = 1;
             if ($i + 1 < @args && $args[$i + 1] !~ /^-/) {
-                $opt{table} = $args[++$i];
+                my $v = $args[++$i];
+                # A bare number is the engine's own (ignored) value of -w, not a table.
+                $opt{table} = $v unless $v =~ /^\d+\z/ && !-e $v;
             }
             next;    # placed at the end of the engine's line
         }
