@@ -74,13 +74,22 @@ static int read_environment(RunState *s)
 }
 
 /* Reads a TCB variable into a 16-word buffer; 0 or the read's status. */
-static int read_tcb_value(const char *name, uint16_t *value)
+/* A TCB value of one or two words (16- or 32-bit, little-endian). */
+static int read_tcb_word(const char *name, uint32_t *value)
 {
     uint16_t buffer[16];
     std::memset(buffer, 0, sizeof buffer);
     int16_t words = 16, status = 0;
     rdtcbasc(name, &words, buffer, &status);
-    *value = buffer[0];
+    *value = (uint32_t)buffer[0] | ((uint32_t)buffer[1] << 16);
+    return status;
+}
+
+static int read_tcb_value(const char *name, uint16_t *value)
+{
+    uint32_t v = 0;
+    int status = read_tcb_word(name, &v);
+    *value = (uint16_t)v;
     return status;
 }
 
@@ -181,18 +190,20 @@ int run_setup(const RunOptions &run, RunState *s)
     s->runGG = 3u | ((uint32_t)s->grafic << 16);
     if (diag >= 1)
         std::printf("\n\nGRAFIC=%d\n\n", (int)s->grafic);
-    if ((status = read_tcb_value("EU.MU", &s->submas)) != 0) {
+    /* The units are 32-bit in the TCB: a sheet with more than 65535
+     * sub-units per master unit (or UORs per sub-unit) keeps its scale. */
+    if ((status = read_tcb_word("EU.MU", &s->submas)) != 0) {
         std::printf("\n*** tcb read error %d ***", status);
         return RUN_STATUS_TCB_MU;
     }
-    if ((status = read_tcb_value("EU.UOR", &s->uorsub)) != 0) {
+    if ((status = read_tcb_word("EU.UOR", &s->uorsub)) != 0) {
         std::printf("\n*** tcb read error %d ***", status);
         return RUN_STATUS_TCB_GRAFIC;
     }
     if (diag >= 1)
-        std::printf("\nuorsub=%d submas=%d", (int)s->uorsub, (int)s->submas);
+        std::printf("\nuorsub=%u submas=%u", (unsigned)s->uorsub, (unsigned)s->submas);
 
-    derive_sizes(run, (double)((uint32_t)s->uorsub * (uint32_t)s->submas), &s->sizes);
+    derive_sizes(run, (double)((uint64_t)s->uorsub * s->submas), &s->sizes);
     if (diag >= 1) {
         std::printf("\nDistance Tolerance(uors): %.2f", s->sizes.tolerance);
         std::printf("\nDangle Size(uors): %.2f", s->sizes.dangleAxes[0]);

@@ -39,8 +39,8 @@ struct RunState {
 
     /* From the design file. */
     uint16_t grafic;           /* next free graphic group */
-    uint16_t submas;           /* sub-units per master unit */
-    uint16_t uorsub;           /* UORs per sub-unit */
+    uint32_t submas;           /* sub-units per master unit (EU.MU) */
+    uint32_t uorsub;           /* UORs per sub-unit (EU.UOR) */
     uint32_t runGG;            /* the run's graphic-group pair: function 3, group grafic */
 
     RunSizes sizes;

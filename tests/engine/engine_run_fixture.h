@@ -60,13 +60,15 @@ protected:
             std::system(("rm -rf '" + dir + "'").c_str());
     }
 
-    void start_sheet(bool threeD)
+    void start_sheet(bool threeD, int32_t subPerMaster = 1000, int32_t uorPerSub = 10)
     {
         is3d = threeD;
         bytes.clear();
         records.clear();
         DgnNewFileSettings s;
         s.is3d = threeD;
+        s.sub_per_master = subPerMaster;
+        s.uor_per_sub = uorPerSub;
         ASSERT_TRUE(dgn_make_file_header(s, &bytes, &err)) << err;
     }
 

@@ -333,6 +333,18 @@ TEST_F(EngineRun, AnIndependentReaderSeesTheEndsMeet)
         EXPECT_EQ(l.rfind("0.1002 0.0,", 0), 0u) << l;
 }
 
+TEST_F(EngineRun, UnitsBeyondSixteenBitsKeepTheirScale)
+{
+    // 100000 sub-units per master unit, 1 UOR each: -T 0.0001 is 10 UORs.
+    start_sheet(false, 100000, 1);
+    linear(3, 5, {P(0, 0), P(1000, 0)});
+    linear(3, 5, {P(1004, 0), P(2000, 0)});
+    run({"-T", "0.0001"});
+    ASSERT_EQ(result.exitCode, 0) << result.out;
+    EXPECT_TRUE(contains("\nDistance(UORs): 10\n"));
+    EXPECT_TRUE(contains("Modified 2 linear elements"));
+}
+
 TEST_F(EngineRun, ThreeDimensionalRunsKeepElevations)
 {
     start_sheet(true);
