@@ -14,6 +14,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QTabBar>
 #include <QVBoxLayout>
 
@@ -437,8 +438,20 @@ void MainFrm::tabClicked() {
   const int t = tabStrip_->currentIndex() + 1;
   if (t < 1 || t > state_.NumFrames) return;
   if (t == state_.CurFrame && !frameTab_[t]->isHidden()) return;
+  // A box of the page being left gets its check first, as when a click on the
+  // tab strip takes the focus. If it refuses, the page stays.
+  QFrame* leaving = frameTab_[state_.CurFrame];
+  if (t != state_.CurFrame && leaving->isAncestorOf(QApplication::focusWidget())) {
+    lastCheckOk_ = true;
+    tabStrip_->setFocus(Qt::TabFocusReason);
+    if (!lastCheckOk_) {
+      QSignalBlocker quiet(tabStrip_);
+      tabStrip_->setCurrentIndex(state_.CurFrame - 1);
+      return;
+    }
+  }
   frameTab_[t]->show();
-  if (state_.CurFrame != t) frameTab_[state_.CurFrame]->hide();
+  if (state_.CurFrame != t) leaving->hide();
   state_.CurFrame = t;
 }
 
@@ -455,6 +468,7 @@ bool MainFrm::lostFocus(NwBox b, QWidget* next) {
   checking_ = true;
   const bool ok = nw_check_box(*this, prompt(), state_, b, next == outLvlChck_);
   checking_ = false;
+  lastCheckOk_ = ok;
   return ok;
 }
 

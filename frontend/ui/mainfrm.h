@@ -124,6 +124,7 @@ class MainFrm : public QMainWindow, public NwForm, public NwHost {
   bool checking_ = false;      // a lost-focus check is running
   bool swallowPress_ = false;  // drop the click that moved focus out of a refused box
   bool closing_ = false;
+  bool lastCheckOk_ = true;    // result of the latest lost-focus check
 
   QLineEdit* boxes_[BOX_COUNT] = {};
   QRadioButton *dgnOpt_ = nullptr, *ulfOpt_ = nullptr, *modalOpt_ = nullptr,

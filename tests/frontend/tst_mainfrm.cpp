@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -55,6 +56,7 @@ class TstMainfrm : public QObject {
   void numberBoxes();
   void refusedClickDoesNotAct();
   void switchingWindowsRunsNoCheck();
+  void realMessageBoxes();
   void fileDialog();
   void about();
   void helpPage();
@@ -131,6 +133,14 @@ void TstMainfrm::tabPages() {
   QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(0).center());
   QCOMPARE(f.w->state().CurFrame, 1);
   QVERIFY(!p1->isHidden() && p2->isHidden());
+  // A refused entry on the page being left keeps the page.
+  f.type(BOX_TolMend, "1,5");
+  QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+  QCOMPARE(f.prompt.shown.size(), size_t(1));
+  QCOMPARE(f.w->state().CurFrame, 1);
+  QCOMPARE(tabs->currentIndex(), 0);
+  QVERIFY(!p1->isHidden() && p2->isHidden());
+  QVERIFY(f.box(BOX_TolMend)->hasFocus());
   QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
   QCOMPARE(f.w->state().CurFrame, 2);
   QVERIFY(p1->isHidden() && !p2->isHidden());
@@ -632,6 +642,64 @@ void TstMainfrm::switchingWindowsRunsNoCheck() {
   QVERIFY(waitActive(weighting));
   QVERIFY(f.prompt.shown.empty());
   QCOMPARE(f.text(BOX_Sty), QString("9"));
+}
+
+void TstMainfrm::realMessageBoxes() {
+  // The program's own message boxes, answered by pressing their buttons.
+  f.w->setPrompt(nullptr);
+  QStringList seen;
+  QList<QMessageBox::StandardButton> presses;
+  QTimer answer;
+  answer.setInterval(20);
+  connect(&answer, &QTimer::timeout, this, [&] {
+    QMessageBox* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box || presses.isEmpty()) return;
+    seen << box->windowTitle() + "|" + box->text();
+    QTest::mouseClick(box->button(presses.takeFirst()), Qt::LeftButton);
+  });
+  answer.start();
+
+  // A refusal inside the focus change: message, box reset, focus back.
+  presses = {QMessageBox::Ok};
+  f.enter(BOX_Lvl, "70");
+  QCOMPARE(seen, QStringList({"Nodeweld levels|Level 70 is an invalid level.  Please enter the levels again."}));
+  QCOMPARE(f.text(BOX_Lvl), QString("1-63"));
+  QTRY_VERIFY(f.box(BOX_Lvl)->hasFocus());
+  QVERIFY(waitActive(f.w.get()));
+
+  // A question with line breaks, answered No by its button.
+  seen.clear();
+  f.showPage(2);
+  f.w->setTicked(TICK_Flag, true);
+  presses = {QMessageBox::No};
+  f.enter(BOX_FlagLvl, "20");
+  QCOMPARE(seen, QStringList({"Close points flagging level vs. Input levels|Close points flagging "
+                              "level 20 was also selected as \none of the input levels: 1-63. "
+                              "\nWould you like to remove it from the input level list?"}));
+  QCOMPARE(f.text(BOX_Lvl), QString("1-63"));
+  QTRY_VERIFY(f.box(BOX_FlagLvl)->hasFocus());
+  QVERIFY(waitActive(f.w.get()));
+  // Leaving the page checks the box again; No keeps the page.
+  seen.clear();
+  presses = {QMessageBox::No};
+  f.showPage(1);
+  QCOMPARE(seen.size(), 1);
+  QCOMPARE(f.w->state().CurFrame, 2);
+  QCOMPARE(f.find<QTabBar>("TabStrip1")->currentIndex(), 1);
+  f.box(BOX_FlagLvl)->clear();
+  QVERIFY(waitActive(f.w.get()));
+
+  // A click on Clear that takes the focus from a refused box does not clear.
+  seen.clear();
+  f.showPage(1);
+  f.box(BOX_Input)->setText("keep.dgn");
+  f.type(BOX_TolMend, "1,5");
+  presses = {QMessageBox::Ok};
+  QTest::mouseClick(f.find<QPushButton>("ClearCmd"), Qt::LeftButton);
+  QCOMPARE(seen.size(), 1);
+  QCOMPARE(f.text(BOX_Input), QString("keep.dgn"));
+  QVERIFY(!f.find<QPushButton>("ClearCmd")->isDown());
+  answer.stop();
 }
 
 void TstMainfrm::fileDialog() {
