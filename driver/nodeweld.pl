@@ -20,12 +20,13 @@ use POSIX qw(WIFEXITED WEXITSTATUS WIFSIGNALED WTERMSIG);
 
 my $ME = 'nodeweld.pl';
 
-# Exit statuses of the driver itself; every other status is the engine's.
+# Exit statuses of the driver itself, apart from every status the engine ends with (their
+# low bytes: 0, 3-10, 66, 99, 166, 231, 245, 254, 255) and from 128 + a signal.
 use constant {
     EXIT_USAGE   => 2,    # bad command line, criteria list or weighting table
-    EXIT_INPUT   => 3,    # input file missing, unreadable, not a design file, bad ULF
-    EXIT_SETUP   => 10,   # programs not found, working folder or point file not made
-    EXIT_REPORT  => 12,   # the run ended with 0 but the report could not be written
+    EXIT_INPUT   => 20,   # input file missing, unreadable, not a design file, bad ULF
+    EXIT_SETUP   => 21,   # programs not found, working folder or point file not made
+    EXIT_REPORT  => 22,   # the run ended with 0 but the report could not be written
 };
 
 # Longest design-file name the engine takes.

@@ -48,11 +48,11 @@ TEST_F(DriverScript, BadInputIsRefusedWithItsMessageAndLeavesTheFileAlone) {
     const BadCase cases[] = {
         {{}, 2, "no input"},
         {{"-T", "0.5"}, 2, "no input"},
-        {{"-F", "missing.dgn", "-T", "0.5"}, 3, "design file 'missing.dgn' does not exist"},
-        {{"-F", "folder.dgn", "-T", "0.5"}, 3, "is not a file"},
-        {{"-F", "notes.txt", "-T", "0.5"}, 3, "is not a DGN V7 design file"},
-        {{"-F", "empty.dgn", "-T", "0.5"}, 3, "is empty"},
-        {{"-F", "v8.dgn", "-T", "0.5"}, 3, "DGN V8"},
+        {{"-F", "missing.dgn", "-T", "0.5"}, 20, "design file 'missing.dgn' does not exist"},
+        {{"-F", "folder.dgn", "-T", "0.5"}, 20, "is not a file"},
+        {{"-F", "notes.txt", "-T", "0.5"}, 20, "is not a DGN V7 design file"},
+        {{"-F", "empty.dgn", "-T", "0.5"}, 20, "is empty"},
+        {{"-F", "v8.dgn", "-T", "0.5"}, 20, "DGN V8"},
         {{"-F", "sheet.dgn", "-T", "0.5", "-ll", "5-3"}, 2, "-ll 5-3: the range 5-3 runs backwards"},
         {{"-F", "sheet.dgn", "-T", "0.5", "-ll", "1 2"}, 2, "blanks are not allowed"},
         {{"-F", "sheet.dgn", "-T", "0.5", "-e", "3,5"}, 2, "element type 5 cannot be selected"},
@@ -67,12 +67,12 @@ TEST_F(DriverScript, BadInputIsRefusedWithItsMessageAndLeavesTheFileAlone) {
         {{"-F", "sheet.dgn", "-T", "0.5", "-w", "missing.wt"}, 2, "weighting table 'missing.wt' cannot be read"},
         {{"-F", "sheet.dgn", "-T", "0.5", "-w", "bad.wt"}, 2, "line 1: expected"},
         {{"-F", "sheet.dgn", "-U", "bad.ulf"}, 2, "only one input file"},
-        {{"-U", "missing.ulf", "-T", "0.5"}, 3, "ULF file 'missing.ulf' does not exist"},
-        {{"-U", "bad.ulf", "-T", "0.5"}, 3, "line 2: unknown key 'neighbour'"},
-        {{"-U", "nodesign.ulf", "-T", "0.5"}, 3, "names no design file"},
-        {{"-U", "noadj.ulf", "-T", "0.5"}, 3, "adjacent sheet"},
-        {{"-U", "two.ulf", "-T", "0.5"}, 3, "line 2: a second design file"},
-        {{"-U", "self.ulf", "-T", "0.5"}, 3, "is the design file itself"},
+        {{"-U", "missing.ulf", "-T", "0.5"}, 20, "ULF file 'missing.ulf' does not exist"},
+        {{"-U", "bad.ulf", "-T", "0.5"}, 20, "line 2: unknown key 'neighbour'"},
+        {{"-U", "nodesign.ulf", "-T", "0.5"}, 20, "names no design file"},
+        {{"-U", "noadj.ulf", "-T", "0.5"}, 20, "adjacent sheet"},
+        {{"-U", "two.ulf", "-T", "0.5"}, 20, "line 2: a second design file"},
+        {{"-U", "self.ulf", "-T", "0.5"}, 20, "is the design file itself"},
         // Refused by the engine before it opens the file: its status, as a byte.
         {{"-F", "sheet.dgn", "-L", "64", "-T", "0.5"}, 254, "invalid level specification - 64"},
         {{"-F", "sheet.dgn"}, 255, "I am not a mind reader"},
@@ -94,7 +94,7 @@ TEST_F(DriverScript, AnUnwritableDesignFileIsRefused) {
     if (geteuid() == 0) GTEST_SKIP() << "root may write any file";
     chmod(sheet.c_str(), 0444);
     ProgramResult r = run_driver({"-F", "sheet.dgn", "-T", "0.5"}, dir);
-    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_EQ(r.exitCode, 20);
     EXPECT_NE(r.err.find("cannot be written"), std::string::npos) << r.err;
 }
 
