@@ -1,6 +1,8 @@
 // Renders every window of nodeweldf into PNG files (offscreen platform):
 // the main window on both tabs, the five dialogs and the About box.
-// Usage: nwf_screenshots OUTPUT_DIR
+// Usage: nwf_screenshots OUTPUT_DIR [SHEET.dgn]
+// With a design file (and nodeweld.pl on PATH) the run window is rendered
+// too, after a real mending run on that file.
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -17,9 +19,18 @@
 #include "frontend/ui/levelfrm.h"
 #include "frontend/ui/mainfrm.h"
 #include "frontend/ui/outsymfrm.h"
+#include "frontend/ui/runfrm.h"
 #include "frontend/ui/weightfrm.h"
 
 namespace {
+
+// Takes the run's exit message without showing a box.
+struct QuietPrompt : NwPrompt {
+  void message(const std::string& text, const std::string&) override {
+    std::printf("message: %s\n", text.c_str());
+  }
+  bool question(const std::string&, const std::string&, NwAsk) override { return false; }
+};
 
 bool save(QWidget* w, const QString& dir, const char* name) {
   w->show();
@@ -38,8 +49,8 @@ bool save(QWidget* w, const QString& dir, const char* name) {
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: nwf_screenshots OUTPUT_DIR\n");
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: nwf_screenshots OUTPUT_DIR [SHEET.dgn]\n");
     return 2;
   }
   const QString dir = QString::fromLocal8Bit(argv[1]);
@@ -98,5 +109,19 @@ int main(int argc, char** argv) {
   weight->hide();
 
   ok &= save(w.aboutFrm(), dir, "about.png");
+  w.aboutFrm()->hide();
+
+  if (argc == 3) {
+    QuietPrompt quiet;
+    w.setPrompt(&quiet);
+    w.findChild<QTabBar*>("TabStrip1")->setCurrentIndex(0);
+    w.setTicked(TICK_DFlagMend, false);
+    w.setBoxText(BOX_Lvl, "1-63");
+    w.setBoxText(BOX_Input, argv[2]);
+    w.setBoxText(BOX_TolMend, "0.01");
+    w.runNodeweld();
+    ok &= save(w.runFrm(), dir, "run.png");
+    w.setPrompt(nullptr);
+  }
   return ok ? 0 : 1;
 }
