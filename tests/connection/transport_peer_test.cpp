@@ -191,6 +191,35 @@ TEST_F(PeerQueue, ReplyTooLongIsDroppedByNextExchange)
     EXPECT_EQ(2, wordAt(small, 20));
 }
 
+TEST_F(PeerQueue, QueueLimitsWhileThePeerIsBusy)
+{
+    startServer();
+    ASSERT_EQ(0, send(PEER_WHOAMI));
+    ASSERT_EQ(0, receive(buf, sizeof buf, 60));
+    // Keep the peer away from the queue while it fills up.
+    ASSERT_EQ(0, send(PEER_SLOW, 32, 1500));
+    long long end = nowMs() + 20000;
+    while (path->platformPath->view->messageCount != 0 && nowMs() < end)
+        usleep(1000);
+    ASSERT_EQ(0, path->platformPath->view->messageCount) << "the peer took the request";
+    for (int i = 0; i < 120; ++i)
+        ASSERT_EQ(0, send(PEER_ECHO, 256, i)) << i;
+    EXPECT_EQ(EXTPROG_STATUS_NO_BLOCKS, send(PEER_ECHO, 2049, 1000)) << "9 blocks, 8 free";
+    for (int i = 120; i < 128; ++i)
+        ASSERT_EQ(0, send(PEER_ECHO, 200, i)) << i;
+    EXPECT_EQ(EXTPROG_STATUS_QUEUE_FULL, send(PEER_ECHO, 32, 999));
+    // The peer drains the queue; only the answer to the last request counts,
+    // the earlier ones are dropped as they turn up.
+    ASSERT_EQ(0, receive(buf, sizeof buf, 60));
+    EXPECT_EQ(127, wordAt(buf, 20));
+    ASSERT_EQ(0, send(PEER_QUIT));
+    ASSERT_EQ(0, receive(buf, sizeof buf, 60));
+    EXPECT_EQ(PEER_QUIT, wordAt(buf, 12));
+    EXPECT_EQ(0, waitExit(peer, 20000));
+    peer = -1;
+    EXPECT_EQ(0, path->platformPath->view->messageCount);
+}
+
 TEST_F(PeerQueue, LockHeldTooLongGivesLockStatus)
 {
     startServer();
