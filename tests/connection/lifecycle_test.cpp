@@ -90,6 +90,8 @@ class Lifecycle : public ::testing::TestWithParam<Ending> {};
 
 TEST_P(Lifecycle, NothingLeftInDevShm)
 {
+    long savedSecond = winNTExtProg_msPerTimeoutSecond;
+    winNTExtProg_msPerTimeoutSecond = 50;  // 1200 "seconds" = 60 s: a fault cannot hang the suite
     std::vector<std::string> before = listShm();
     ExternProgDescr *client = nullptr, *server = nullptr;
     ASSERT_EQ(0, externProg_createDescriptor(&client, 0, EXTPROG_KIND_CLIENT, nullptr, 0, nullptr, nullptr));
@@ -132,6 +134,7 @@ TEST_P(Lifecycle, NothingLeftInDevShm)
     if (serverPid > 0)
         marks.push_back(hex8((uint32_t)serverPid));
     EXPECT_EQ("", joined(leftovers(before, marks)));
+    winNTExtProg_msPerTimeoutSecond = savedSecond;
 }
 
 INSTANTIATE_TEST_SUITE_P(Endings, Lifecycle, ::testing::Values(NORMAL_END, START_FAILS, SERVER_DIES));
