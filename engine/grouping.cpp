@@ -16,6 +16,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 int element_read_failed(const Run &r, int32_t point)
 {
@@ -35,6 +36,58 @@ static void count_direction(GroupState *g, uint8_t role)
         g->dirFirst++;
     else if (role == 2)
         g->dirLast++;
+}
+
+/* Running counts of line ends over the records, for counting a whole
+ * stretch of records at once: ends[i] holds the ends (role above 0),
+ * first vertices and last vertices among records 0..i-1. Built only when
+ * direction flags are on. */
+static std::vector<int32_t> endCounts[3];
+
+static void build_end_counts(const RunState *st)
+{
+    for (std::vector<int32_t> &v : endCounts)
+        v.assign((size_t)st->maxverts + 1, 0);
+    for (int32_t i = 0; i < st->maxverts; i++) {
+        uint8_t role = st->PtVal[i];
+        endCounts[0][i + 1] = endCounts[0][i] + (role > 0);
+        endCounts[1][i + 1] = endCounts[1][i] + (role == 1);
+        endCounts[2][i + 1] = endCounts[2][i] + (role == 2);
+    }
+}
+
+/* Counts the line ends of records from..to (both included). */
+static void count_direction_range(Run &r, int32_t from, int32_t to)
+{
+    if (from > to)
+        return;
+    GroupState *g = r.g;
+    int32_t ends = endCounts[0][to + 1] - endCounts[0][from];
+    g->dirTotal += ends;
+    g->dirFirst += endCounts[1][to + 1] - endCounts[1][from];
+    g->dirLast += endCounts[2][to + 1] - endCounts[2][from];
+    if (ends > 0)
+        g->dirCentre = r.st->pts[g->set[0]];
+}
+
+/* Index of the last record with the same y as record k. */
+static int32_t end_of_y_run(const RunState *st, int32_t k)
+{
+    const int32_t y = st->pts[k].y;
+    int32_t lo = k, step = 1;
+    while (lo + step <= st->last && st->pts[lo + step].y == y) {
+        lo += step;
+        step *= 2;
+    }
+    int32_t hi = lo + step <= st->last ? lo + step : st->last;  /* y differs at hi, or hi is last */
+    while (lo < hi) {
+        int32_t mid = lo + (hi - lo + 1) / 2;
+        if (st->pts[mid].y == y)
+            lo = mid;
+        else
+            hi = mid - 1;
+    }
+    return lo;
 }
 
 /* Index of the record holding the other end of point k's element, or -1.
@@ -212,6 +265,8 @@ int group_points(Run &r)
     GroupState *g = r.g;
     const RunOptions &o = *r.opts;
     const double tol = st->sizes.tolerance;
+    if (o.dirFlags)
+        build_end_counts(st);
 
     for (int32_t i = 0; i <= st->last; i++) {
         int32_t pnum = 0;
@@ -246,6 +301,16 @@ int group_points(Run &r)
             }
             if (dist(r, k, g->set[pnum]) > tol || dist(r, k, g->set[0]) > 2 * tol || st->modif[k] == 1) {
                 gap = true;
+                /* Records of equal y follow in x order: once one lies more
+                 * than twice the tolerance beyond the start in x, every
+                 * later one of that y is refused too. Step over them (they
+                 * still count for the direction check). */
+                if ((int64_t)st->pts[k].x - st->pts[g->set[0]].x > 2 * tol + 1) {
+                    int32_t end = end_of_y_run(st, k);
+                    if (o.dirFlags)
+                        count_direction_range(r, k + 1, end);
+                    k = end;
+                }
                 continue;
             }
             if (!gap)
