@@ -169,6 +169,25 @@ TEST_F(FlagRun, InconsistentDirections)
     EXPECT_TRUE(flags_on(33).empty());
 }
 
+TEST_F(FlagRun, DirectionCountsTakeInFarEndsOfTheSameRow)
+{
+    // Every line end inside the node's y window counts, also those far
+    // along x that cannot join the group: here the node has three starts
+    // and one end, and a line far along the same row adds one of each, so
+    // six ends with four starts give a flag.
+    linear(3, 1, {P(0, 0), P(0, 3000)});
+    linear(3, 1, {P(0, 0), P(0, 1000)});
+    linear(3, 1, {P(0, 0), P(0, -1000)});
+    linear(3, 1, {P(0, -2000), P(0, 0)});
+    linear(3, 1, {P(7000, 0), P(9000, 0)});
+    run({"-T", "0.001", "-C", "33,0.01"});
+    ASSERT_EQ(result.exitCode, 0) << result.out;
+    std::vector<DgnElement> f = flags_on(33);
+    ASSERT_EQ(f.size(), 1u);
+    EXPECT_NEAR(f[0].centre[0].value, 0, 1e-6);
+    EXPECT_NEAR(f[0].centre[1].value, 0, 1e-6);
+}
+
 TEST_F(FlagRun, ClosePointsInFlagOnlyMode)
 {
     // Three ends A, B, C within the tolerance: B gets 5 and A 4, then C
