@@ -29,7 +29,8 @@ inline std::string bin_dir() {
     return b ? b : NW_BIN_DIR;
 }
 
-inline std::string samples_dir() { return "/work/shared/samples"; }
+// Sample sheets written by other software, kept with the tests.
+inline std::string samples_dir() { return std::string(NW_SOURCE_DIR) + "/tests/dgn/data"; }
 
 // Seed files from GDAL's data package, where installed.
 inline std::string seed_file(const char *name) {
