@@ -1,5 +1,6 @@
 // elefrm: the Input Criteria dialog.
 #include "frontend/ui/elefrm.h"
+#include "frontend/ui/button_row.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -25,23 +26,9 @@ EleFrm::EleFrm(NwHost* host, QWidget* parent) : QDialog(parent), host_(host) {
     checks_[i]->setObjectName(QStringLiteral("Check%1").arg(nw_ele_type(i)));
     top->addWidget(checks_[i]);
   }
-  QHBoxLayout* row = new QHBoxLayout;
-  struct Btn {
-    const char* name;
-    const char* caption;
-    void (EleFrm::*slot)();
-  };
-  const Btn btns[] = {{"ClearCmd", "Clear", &EleFrm::clearTypes},
-                      {"ApplyCmd", "Apply", &EleFrm::apply},
-                      {"CancelCmd", "Cancel", &EleFrm::cancel}};
-  for (const Btn& d : btns) {
-    QPushButton* b = new QPushButton(QString::fromLatin1(d.caption), this);
-    b->setObjectName(QString::fromLatin1(d.name));
-    b->setAutoDefault(false);
-    connect(b, &QPushButton::clicked, this, d.slot);
-    row->addWidget(b);
-  }
-  top->addLayout(row);
+  nw_add_button_row<EleFrm>(this, top, {{"ClearCmd", "Clear", &EleFrm::clearTypes},
+                    {"ApplyCmd", "Apply", &EleFrm::apply},
+                    {"CancelCmd", "Cancel", &EleFrm::cancel}});
   top->setSizeConstraint(QLayout::SetFixedSize);
 }
 

@@ -1,5 +1,6 @@
 // insymfrm: the Input Symbology dialog.
 #include "frontend/ui/insymfrm.h"
+#include "frontend/ui/button_row.h"
 
 #include <QEvent>
 #include <QGridLayout>
@@ -36,23 +37,9 @@ InsymFrm::InsymFrm(NwHost* host, QWidget* parent) : QDialog(parent), host_(host)
     grid->addWidget(lists_[l], 1, l);
   }
   top->addLayout(grid);
-  QHBoxLayout* row = new QHBoxLayout;
-  struct Btn {
-    const char* name;
-    const char* caption;
-    void (InsymFrm::*slot)();
-  };
-  const Btn btns[] = {{"ClearCmd", "Clear", &InsymFrm::clearLists},
-                      {"ApplyCmd", "Apply", &InsymFrm::apply},
-                      {"CancelCmd", "Cancel", &InsymFrm::cancel}};
-  for (const Btn& d : btns) {
-    QPushButton* b = new QPushButton(QString::fromLatin1(d.caption), this);
-    b->setObjectName(QString::fromLatin1(d.name));
-    b->setAutoDefault(false);
-    connect(b, &QPushButton::clicked, this, d.slot);
-    row->addWidget(b);
-  }
-  top->addLayout(row);
+  nw_add_button_row<InsymFrm>(this, top, {{"ClearCmd", "Clear", &InsymFrm::clearLists},
+                    {"ApplyCmd", "Apply", &InsymFrm::apply},
+                    {"CancelCmd", "Cancel", &InsymFrm::cancel}});
   top->setSizeConstraint(QLayout::SetFixedSize);
 }
 

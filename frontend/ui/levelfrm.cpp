@@ -1,5 +1,6 @@
 // levelfrm: the Levels dialog.
 #include "frontend/ui/levelfrm.h"
+#include "frontend/ui/button_row.h"
 
 #include <QEvent>
 #include <QGridLayout>
@@ -34,24 +35,10 @@ LevelFrm::LevelFrm(NwHost* host, QWidget* parent) : QDialog(parent), host_(host)
     levels_[n] = b;
   }
   top->addLayout(grid);
-  QHBoxLayout* row = new QHBoxLayout;
-  struct Btn {
-    const char* name;
-    const char* caption;
-    void (LevelFrm::*slot)();
-  };
-  const Btn btns[] = {{"SelectAllCmd", "Select All", &LevelFrm::selectAll},
-                      {"ClearCmd", "Clear", &LevelFrm::clearLevels},
-                      {"ApplyCmd", "Apply", &LevelFrm::apply},
-                      {"CancelCmd", "Cancel", &LevelFrm::cancel}};
-  for (const Btn& d : btns) {
-    QPushButton* b = new QPushButton(QString::fromLatin1(d.caption), this);
-    b->setObjectName(QString::fromLatin1(d.name));
-    b->setAutoDefault(false);
-    connect(b, &QPushButton::clicked, this, d.slot);
-    row->addWidget(b);
-  }
-  top->addLayout(row);
+  nw_add_button_row<LevelFrm>(this, top, {{"SelectAllCmd", "Select All", &LevelFrm::selectAll},
+                    {"ClearCmd", "Clear", &LevelFrm::clearLevels},
+                    {"ApplyCmd", "Apply", &LevelFrm::apply},
+                    {"CancelCmd", "Cancel", &LevelFrm::cancel}});
   top->setSizeConstraint(QLayout::SetFixedSize);
   for (int n = 1; n <= 63; ++n) setLook(n, false);
 }

@@ -1,5 +1,6 @@
 // outsymfrm: the Output Options dialog.
 #include "frontend/ui/outsymfrm.h"
+#include "frontend/ui/button_row.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -35,23 +36,9 @@ OutSymFrm::OutSymFrm(NwHost* host, QWidget* parent) : QDialog(parent), host_(hos
     grid->addWidget(picks_[i], i, 1);
   }
   top->addLayout(grid);
-  QHBoxLayout* row = new QHBoxLayout;
-  struct Btn {
-    const char* name;
-    const char* caption;
-    void (OutSymFrm::*slot)();
-  };
-  const Btn btns[] = {{"ClearCmd", "Clear", &OutSymFrm::clearPicks},
-                      {"ApplyCmd", "Apply", &OutSymFrm::apply},
-                      {"CancelCmd", "Cancel", &OutSymFrm::cancel}};
-  for (const Btn& d : btns) {
-    QPushButton* b = new QPushButton(QString::fromLatin1(d.caption), this);
-    b->setObjectName(QString::fromLatin1(d.name));
-    b->setAutoDefault(false);
-    connect(b, &QPushButton::clicked, this, d.slot);
-    row->addWidget(b);
-  }
-  top->addLayout(row);
+  nw_add_button_row<OutSymFrm>(this, top, {{"ClearCmd", "Clear", &OutSymFrm::clearPicks},
+                    {"ApplyCmd", "Apply", &OutSymFrm::apply},
+                    {"CancelCmd", "Cancel", &OutSymFrm::cancel}});
   top->setSizeConstraint(QLayout::SetFixedSize);
 }
 

@@ -1,5 +1,6 @@
 // weightfrm: the Weighting Options dialog.
 #include "frontend/ui/weightfrm.h"
+#include "frontend/ui/button_row.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -47,23 +48,9 @@ WeightFrm::WeightFrm(QWidget* parent) : QDialog(parent) {
     }
   }
   top->addLayout(grid);
-  QHBoxLayout* row = new QHBoxLayout;
-  struct Btn {
-    const char* name;
-    const char* caption;
-    void (WeightFrm::*slot)();
-  };
-  const Btn btns[] = {{"ApplyCmd", "Apply", &WeightFrm::apply},
-                      {"ClearCmd", "Clear", &WeightFrm::clearBoxes},
-                      {"CancelCmd", "Cancel", &WeightFrm::cancel}};
-  for (const Btn& d : btns) {
-    QPushButton* b = new QPushButton(QString::fromLatin1(d.caption), this);
-    b->setObjectName(QString::fromLatin1(d.name));
-    b->setAutoDefault(false);
-    connect(b, &QPushButton::clicked, this, d.slot);
-    row->addWidget(b);
-  }
-  top->addLayout(row);
+  nw_add_button_row<WeightFrm>(this, top, {{"ApplyCmd", "Apply", &WeightFrm::apply},
+                    {"ClearCmd", "Clear", &WeightFrm::clearBoxes},
+                    {"CancelCmd", "Cancel", &WeightFrm::cancel}});
 }
 
 void WeightFrm::apply() {
