@@ -259,12 +259,7 @@ int close_point_flags(Run &r)
             continue;
         if (st->offset[p] <= 0 && st->offset[p] != -1)
             continue;
-        bool atAnchor = false;
-        for (int32_t a = 0; a < g->same_elm && !atAnchor; a++) {
-            const NwPoint &q = st->pts[g->same_set[a]];
-            atAnchor = q.x == c.x && q.y == c.y && (st->dimension != 3 || q.z == c.z);
-        }
-        if (atAnchor)
+        if (at_anchor(r, c))
             continue;
         int color = st->offset[p] > 0 ? 5 : src.color;
         SymbologyRecord s = make_symbology(srcClass, src.style, src.weight + 2, color);

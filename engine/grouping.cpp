@@ -122,6 +122,17 @@ static int32_t partner_of(const Run &r, int32_t k)
     return -1;
 }
 
+bool at_anchor(const Run &r, const NwPoint &p)
+{
+    const GroupState *g = r.g;
+    for (int32_t a = 0; a < g->same_elm; a++) {
+        const NwPoint &q = r.st->pts[g->same_set[a]];
+        if (q.x == p.x && q.y == p.y && (r.st->dimension != 3 || q.z == p.z))
+            return true;
+    }
+    return false;
+}
+
 static void add_anchor(GroupState *g, int32_t p)
 {
     if (g->same_elm < 3 * MAX_PNUM)
@@ -180,13 +191,7 @@ static int add_fixed_points(Run &r)
             return element_read_failed(r, p);
         if (!is_point_feature_type(rec_type(&rec)))
             continue;
-        bool atAnchor = false;
-        for (int32_t a = 0; a < g->same_elm && !atAnchor; a++) {
-            const NwPoint &q = st->pts[g->same_set[a]];
-            atAnchor = q.x == st->pts[p].x && q.y == st->pts[p].y &&
-                       (st->dimension != 3 || q.z == st->pts[p].z);
-        }
-        if (!atAnchor)
+        if (!at_anchor(r, st->pts[p]))
             add_anchor(g, p);
     }
     return 0;

@@ -37,6 +37,10 @@ int modification_pass(Run &r);
 /* summary.cpp: the closing lines of a completed run. */
 void print_summary(const Run &r);
 
+/* True when an anchor of the current group lies exactly at p (x, y, and z
+ * in 3D). */
+bool at_anchor(const Run &r, const NwPoint &p);
+
 /* Prints the read failure of point `point` and returns 66. */
 int element_read_failed(const Run &r, int32_t point);
 
