@@ -5,6 +5,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <unistd.h>
 
 #include "connection/file_search.h"
 #include "connection/platform/named_objects.h"
@@ -97,6 +98,20 @@ int indfpiSetstat(int16_t *status, int code, int detachQueue, int dropServer) {
     return setstat(status, code);
 }
 
+// The server installed beside this program, for when neither the current
+// folder nor MS_EXE holds one.
+static bool server_beside_program(char *exePath) {
+    char self[FS_PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0) return false;
+    self[n] = '\0';
+    char *slash = strrchr(self, '/');
+    if (!slash) return false;
+    slash[1] = '\0';
+    if (snprintf(exePath, FS_PATH_MAX, "%sustation.exe", self) >= FS_PATH_MAX) return false;
+    return access(exePath, X_OK) == 0;
+}
+
 static int create_server_descriptor(void) {
     int st = externProg_createDescriptor(&mstnExtProgP, 0, EXTPROG_KIND_SERVER, nullptr, 0,
                                          mcsl_microStationDied, nullptr);
@@ -161,7 +176,8 @@ static int start_server(unsigned char *openRequest, int32_t key, const char *des
         return indfpiSetstat(status, INDFPI_STATUS_NO_DESIGN_FILE, 1, 0);
     }
     char exePath[FS_PATH_MAX];
-    if (externProg_findExecutable(exePath, "ustation.exe", "MS_EXE", nullptr) != 0) {
+    if (externProg_findExecutable(exePath, "ustation.exe", "MS_EXE", nullptr) != 0 &&
+        !server_beside_program(exePath)) {
         free(reply);
         return indfpiSetstat(status, INDFPI_STATUS_EXEC, 1, 0);
     }

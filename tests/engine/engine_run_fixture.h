@@ -45,6 +45,7 @@ protected:
     std::string err;
     ProgramResult result;
     DgnFile after;
+    bool withMsExe = true;  // name the server's folder in MS_EXE
 
     void SetUp() override
     {
@@ -146,7 +147,8 @@ protected:
         std::vector<std::string> argv = {nw_bin("nodeweld"), "-F", "sheet.dgn"};
         argv.insert(argv.end(), args.begin(), args.end());
         std::vector<std::string> env = {"VKR_segpid=12345", std::string("VKR_segdim=") + (is3d ? "3" : "2"),
-                                        "VKR_maxverts=" + std::to_string(r.size()), "MS_EXE=" + nw_bin("")};
+                                        "VKR_maxverts=" + std::to_string(r.size()),
+                                        withMsExe ? "MS_EXE=" + nw_bin("") : std::string("MS_EXE")};
         result = run_program(argv, env, dir, 120);
         after = DgnFile();
         ASSERT_TRUE(dgn_load_file(path("sheet.dgn").c_str(), &after, &err)) << err;

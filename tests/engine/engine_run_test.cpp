@@ -32,6 +32,16 @@ TEST_F(EngineRun, TwoLinesMeetAtTheAverageOfTheirEnds)
     EXPECT_EQ(nb.color, 4);
 }
 
+TEST_F(EngineRun, TheServerBesideTheProgramIsFoundWithoutMsExe)
+{
+    withMsExe = false;
+    linear(3, 5, {P(0, 0), P(1000, 0)});
+    linear(3, 6, {P(1004, 2), P(2000, 0)});
+    run({"-T", "0.001"});
+    ASSERT_EQ(result.exitCode, 0) << result.out;
+    EXPECT_TRUE(contains("Modified 2 linear elements"));
+}
+
 TEST_F(EngineRun, OutputLevelSymbologyAndKeptSources)
 {
     uint32_t a = linear(3, 5, {P(0, 0), P(1000, 0)});
