@@ -28,7 +28,7 @@ std::string quoted(const std::string &s) { return "'" + s + "'"; }
 // Runs nodeweld in `dir` with the given environment changes ("NAME=value"
 // sets, "-NAME" unsets) and arguments; stdout and stderr are collected.
 RunResult run_nodeweld(const std::string &dir, const std::vector<std::string> &env,
-                       const std::string &args) {
+                       const std::string &args, const std::string &program = "") {
     // Later entries override earlier ones of the same name.
     std::map<std::string, std::string> sets;
     std::set<std::string> unsets = {"MSGKEY", "TCBKEY", "MS_CACH"};
@@ -45,7 +45,7 @@ RunResult run_nodeweld(const std::string &dir, const std::vector<std::string> &e
     std::string cmd = "cd " + quoted(dir) + " && echo $$ && exec env";
     for (const std::string &u : unsets) cmd += " -u " + u;
     for (const auto &kv : sets) cmd += " " + quoted(kv.second);
-    cmd += " " + quoted(bin_dir() + "/nodeweld") + " " + args + " 2>&1";
+    cmd += " " + quoted(program.empty() ? bin_dir() + "/nodeweld" : program) + " " + args + " 2>&1";
     RunResult r;
     FILE *p = popen(cmd.c_str(), "r");
     if (!p) return r;
@@ -161,23 +161,27 @@ TEST_F(NodeweldRun, DesignFileThatCannotBeOpenedEndsWithStatus4) {
     TempDir lonely;
     ASSERT_TRUE(copy_file(bin_dir() + "/ustation.exe", lonely / "ustation.exe", 0755));
     TempDir empty;
+    // A nodeweld with no server beside it either.
+    TempDir alone;
+    ASSERT_TRUE(copy_file(bin_dir() + "/nodeweld", alone / "nodeweld", 0755));
     ASSERT_TRUE(copy_file(samples_dir() + "/smalltest.dgn", dir / "sheet.dgn"));
     ASSERT_TRUE(copy_file(samples_dir() + "/v8-reject.dgn", dir / "v8.dgn"));
     const struct {
         const char *what;
         const char *file;
         std::string exeDir;
+        std::string program;
     } cases[] = {
-        {"missing file", "missing.dgn", exeDir},
-        {"not a V7 file", "v8.dgn", exeDir},
-        {"no server", "sheet.dgn", empty.path + "/"},
-        {"no resource file", "sheet.dgn", lonely.path + "/"},
+        {"missing file", "missing.dgn", exeDir, ""},
+        {"not a V7 file", "v8.dgn", exeDir, ""},
+        {"no server", "sheet.dgn", empty.path + "/", alone / "nodeweld"},
+        {"no resource file", "sheet.dgn", lonely.path + "/", ""},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         std::vector<std::string> e = env(2);
         e.push_back("MS_EXE=" + c.exeDir);
-        RunResult r = run_nodeweld(dir.path, e, std::string("-F ") + c.file + " -T 0.5");
+        RunResult r = run_nodeweld(dir.path, e, std::string("-F ") + c.file + " -T 0.5", c.program);
         EXPECT_EQ(4, r.exitCode) << r.out;
         EXPECT_NE(std::string::npos, r.out.find(std::string("\nError opening design file ") + c.file))
             << r.out;
