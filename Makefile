@@ -1,9 +1,11 @@
 # Entry points for a newcomer: `make demo` and `make test`.
 BUILD      ?= build
 BUILD_ASAN ?= build-asan
+BUILD_FUZZ ?= build-fuzz
+FUZZ_SECONDS ?= 20
 JOBS       ?= $(shell nproc)
 
-.PHONY: deps build build-asan demo test test-plain test-asan install clean
+.PHONY: deps build build-asan demo test test-plain test-asan test-fuzz install clean
 
 deps:
 	@./scripts/install-deps.sh
@@ -25,11 +27,22 @@ test-plain: build
 test-asan: build-asan
 	cd $(BUILD_ASAN) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
-# The whole suite: an ordinary build and a sanitizer build, each tested.
-test: test-plain test-asan
+# A short run of the design-file loader's fuzz target (clang's libFuzzer),
+# starting from the sample sheets.
+test-fuzz: deps
+	cmake -S . -B $(BUILD_FUZZ) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	  -DNW_BUILD_FRONTEND=OFF -DNW_TEST_DIRS=dgn
+	cmake --build $(BUILD_FUZZ) --target fuzz_dgn_load -j $(JOBS)
+	rm -rf $(BUILD_FUZZ)/corpus && mkdir -p $(BUILD_FUZZ)/corpus
+	cp tests/dgn/data/*.dgn $(BUILD_FUZZ)/corpus/
+	$(BUILD_FUZZ)/bin/fuzz_dgn_load -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 $(BUILD_FUZZ)/corpus
+
+# The whole suite: a short fuzzing run of the file loader, then an ordinary
+# build and a sanitizer build, each tested.
+test: test-fuzz test-plain test-asan
 
 install: build
 	cmake --install $(BUILD) --prefix $(or $(PREFIX),/usr/local)
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN)
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ)
