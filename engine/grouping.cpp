@@ -286,8 +286,10 @@ int group_points(Run &r)
             count_direction(g, st->PtVal[i]);
             g->dirCentre = st->pts[i];
         }
-        if (i % 5000 == 0 && i != 0)
+        if (i % 5000 == 0 && i != 0) {
             std::printf("\n Grouped %d points", i);
+            std::fflush(stdout); /* progress reaches a pipe at once */
+        }
         if (st->modif[i] == 1)
             continue; /* mended by an earlier group: starts no group */
         if (diag >= 1)

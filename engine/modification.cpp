@@ -296,8 +296,10 @@ int modification_pass(Run &r)
     ReadRecord rec;
     int status = 0;
     for (int32_t i = 0; i <= st->last && status == 0; i++) {
-        if (i % 5000 == 0 && i != 0)
+        if (i % 5000 == 0 && i != 0) {
             std::printf("\n  Processed %d pts", i);
+            std::fflush(stdout); /* progress reaches a pipe at once */
+        }
         if (diag >= 1)
             std::printf("\n\n%d : %d %d %d %d - %d", i, r.g->numpts, st->modif[i], st->offset[i], st->offset[0],
                         st->last);

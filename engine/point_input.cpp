@@ -109,8 +109,10 @@ int read_point_file(const RunOptions &opts, RunState *st)
         if (diag == 1)
             std::printf("%12d %12d %12d %8d %2d %8d\n", st->pts[i].y, st->pts[i].x, st->pts[i].z,
                         st->offset[i], (int)role, (int)w);
-        if (i % 5000 == 0 && i != 0)
+        if (i % 5000 == 0 && i != 0) {
             std::printf("\nInput %6d records", i);
+            std::fflush(stdout); /* progress reaches a pipe at once */
+        }
         if (partners) {
             st->offsetPtr[i] = i;
             st->offsetVal[i] = st->offset[i];
