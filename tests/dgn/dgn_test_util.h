@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/files.h"
+
 inline std::string dgn_sample(const std::string &name) {
     return std::string(NW_SOURCE_DIR) + "/tests/dgn/data/" + name;
 }
@@ -16,24 +18,6 @@ inline std::string dgn_sample(const std::string &name) {
 inline std::vector<std::string> dgn_v7_samples() {
     return {"smalltest.dgn", "tag.dgn", "x3d.dgn", "e4-3d.dgn", "out3d-dgnlib.dgn",
             "knot_oob.dgn", "seed_2d.dgn", "seed_3d.dgn"};
-}
-
-inline std::vector<uint8_t> read_bytes(const std::string &path) {
-    std::vector<uint8_t> b;
-    FILE *f = fopen(path.c_str(), "rb");
-    if (!f) return b;
-    uint8_t buf[65536];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) b.insert(b.end(), buf, buf + n);
-    fclose(f);
-    return b;
-}
-
-inline bool write_bytes(const std::string &path, const std::vector<uint8_t> &b) {
-    FILE *f = fopen(path.c_str(), "wb");
-    if (!f) return false;
-    const bool ok = fwrite(b.data(), 1, b.size(), f) == b.size();
-    return fclose(f) == 0 && ok;
 }
 
 // A fresh private folder under TMPDIR (or /tmp), removed by the caller with remove_tree().

@@ -23,25 +23,8 @@
 #include "connection/tcb.h"
 #include "dgn/dgn_file.h"
 #include "dgnrequests/request_exchange.h"
+#include "tests/support/files.h"
 #include "tests/support/run_program.h"
-
-inline std::vector<uint8_t> file_bytes(const std::string &path) {
-    std::vector<uint8_t> b;
-    FILE *f = fopen(path.c_str(), "rb");
-    if (!f) return b;
-    uint8_t buf[65536];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) b.insert(b.end(), buf, buf + n);
-    fclose(f);
-    return b;
-}
-
-inline bool put_file(const std::string &path, const std::vector<uint8_t> &b) {
-    FILE *f = fopen(path.c_str(), "wb");
-    if (!f) return false;
-    const bool ok = fwrite(b.data(), 1, b.size(), f) == b.size();
-    return fclose(f) == 0 && ok;
-}
 
 inline std::string gdal_seed(const char *name) {
     const std::string p = std::string("/usr/share/gdal/") + name;

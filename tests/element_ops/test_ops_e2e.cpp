@@ -44,7 +44,7 @@ protected:
     std::vector<uint8_t> original;
     void make(const char *name, bool is3d) {
         original = make_sheet(is3d, &pos);
-        ASSERT_TRUE(put_file(path(name), original));
+        ASSERT_TRUE(write_bytes(path(name), original));
     }
 };
 
@@ -283,7 +283,7 @@ TEST_F(ElementOpsE2E, ReadsOfTheServerLayout) {
     const uint16_t ib = blk(pos[SHEET_LINE] + 6), iy = byt(pos[SHEET_LINE] + 6);
     EXPECT_EQ(rddfpi(&ib, &iy, nullptr, &rec, &status), 934);
     ASSERT_EQ(close(), 0);
-    EXPECT_EQ(file_bytes(path("sheet.dgn")), original);  // reads change nothing
+    EXPECT_EQ(read_bytes(path("sheet.dgn")), original);  // reads change nothing
 
     // Translation mode 0: reads hand out the file layout.
     ASSERT_EQ(open("sheet.dgn", 0), 0);

@@ -50,8 +50,8 @@ protected:
         return r.exitCode == 0;
     }
     bool copy_in(const std::string &from, const std::string &name) {
-        std::vector<uint8_t> b = file_bytes(from);
-        return !b.empty() && put_file(path(name), b);
+        std::vector<uint8_t> b = read_bytes(from);
+        return !b.empty() && write_bytes(path(name), b);
     }
     // Reads every element through the server, raw and in the server layout.
     void read_all(const DgnFile &f) {
@@ -86,7 +86,7 @@ TEST_F(ForeignFiles, SessionThatChangesNothingLeavesEveryByte) {
     if (make_gdal_sheet("gdal.dgn")) names.push_back("gdal.dgn");
     for (const std::string &name : names) {
         SCOPED_TRACE(name);
-        const std::vector<uint8_t> before = file_bytes(path(name));
+        const std::vector<uint8_t> before = read_bytes(path(name));
         DgnFile f = load(name);
         ASSERT_EQ(open(name.c_str()), 0);
         read_all(f);
@@ -104,7 +104,7 @@ TEST_F(ForeignFiles, SessionThatChangesNothingLeavesEveryByte) {
                 move_element(nullptr, &b, &y, &none, &none, &none, nullptr);
         }
         ASSERT_EQ(close(), 0);
-        EXPECT_TRUE(file_bytes(path(name)) == before);
+        EXPECT_TRUE(read_bytes(path(name)) == before);
     }
 }
 
@@ -112,7 +112,7 @@ TEST_F(ForeignFiles, SessionThatChangesNothingLeavesEveryByte) {
 // deleted and the cell moved by one degree (3,600,000 UORs in its units).
 TEST_F(ForeignFiles, ReadModifyCloseChangesOnlyWhatWasAsked) {
     if (!make_gdal_sheet("gdal.dgn")) GTEST_SKIP() << "GDAL's ogr2ogr is not installed";
-    const std::vector<uint8_t> before = file_bytes(path("gdal.dgn"));
+    const std::vector<uint8_t> before = read_bytes(path("gdal.dgn"));
     DgnFile f0 = load("gdal.dgn");
     const std::vector<OgrFeature> ogrBefore = ogr_features(path("gdal.dgn"));
     int cell = -1, shortLine = -1;
@@ -139,7 +139,7 @@ TEST_F(ForeignFiles, ReadModifyCloseChangesOnlyWhatWasAsked) {
     EXPECT_EQ(move_element(nullptr, &cb, &cy, &dx, &dy, nullptr, nullptr), 0);
     ASSERT_EQ(close(), 0);
 
-    const std::vector<uint8_t> after = file_bytes(path("gdal.dgn"));
+    const std::vector<uint8_t> after = read_bytes(path("gdal.dgn"));
     DgnFile f1 = load("gdal.dgn");
     ASSERT_EQ(f1.elements.size(), f0.elements.size() + 1);
     // Every byte before the old end of the design is unchanged except the
@@ -189,7 +189,7 @@ TEST_F(ForeignFiles, ReadModifyCloseChangesOnlyWhatWasAsked) {
 // and moving) leaves the file byte for byte as it was.
 TEST_F(ForeignFiles, KilledClientLeavesTheFileUntouched) {
     const std::vector<uint8_t> sheet = make_sheet(false);
-    ASSERT_TRUE(put_file(path("sheet.dgn"), sheet));
+    ASSERT_TRUE(write_bytes(path("sheet.dgn"), sheet));
     int pipeFd[2];
     ASSERT_EQ(pipe(pipeFd), 0);
     const pid_t child = fork();
@@ -229,7 +229,7 @@ TEST_F(ForeignFiles, KilledClientLeavesTheFileUntouched) {
         if (!gone) usleep(50000);
     }
     EXPECT_TRUE(gone) << "server " << server << " still runs";
-    EXPECT_TRUE(file_bytes(path("sheet.dgn")) == sheet);
+    EXPECT_TRUE(read_bytes(path("sheet.dgn")) == sheet);
 }
 
 // GDAL's 3D seed ends without an end-of-design marker: a placed line goes
@@ -238,7 +238,7 @@ TEST_F(ForeignFiles, PlacementIntoASeedWithoutEndMarker) {
     const std::string seed = gdal_seed("seed_3d.dgn");
     if (seed.empty()) GTEST_SKIP() << "GDAL's seed_3d.dgn is not installed";
     ASSERT_TRUE(copy_in(seed, "seed_3d.dgn"));
-    const std::vector<uint8_t> before = file_bytes(path("seed_3d.dgn"));
+    const std::vector<uint8_t> before = read_bytes(path("seed_3d.dgn"));
     ASSERT_EQ(open("seed_3d.dgn"), 0);
     int16_t status = -1, level = 4;
     SymbologyRecord sym = {0, 0, 0, 0, 6};
@@ -247,7 +247,7 @@ TEST_F(ForeignFiles, PlacementIntoASeedWithoutEndMarker) {
                         nullptr, nullptr),
               0);
     ASSERT_EQ(close(), 0);
-    const std::vector<uint8_t> after = file_bytes(path("seed_3d.dgn"));
+    const std::vector<uint8_t> after = read_bytes(path("seed_3d.dgn"));
     ASSERT_EQ(after.size(), before.size() + 60 + 2);
     EXPECT_TRUE(std::equal(before.begin(), before.end(), after.begin()));
     EXPECT_EQ(after[after.size() - 2], 0xFF);
