@@ -181,6 +181,13 @@ std::string BuildCmd(NwForm& f, NwPrompt& p, NwState& s, std::vector<std::string
       nw_slot_clear(&s, c.slot);
   }
 
+  // The applied weighting table goes to the driver on either page; Run
+  // writes the file it names.
+  if (!s.Weighting.empty())
+    nw_slot_set(&s, NW_SLOT_WEIGHTING, NW_WEIGHT_SWITCH, NW_WEIGHT_FILE);
+  else
+    nw_slot_clear(&s, NW_SLOT_WEIGHTING);
+
   const std::string tab = f.selectedTabCaption();
   if (tab == "Mend Elements") {
     if (!build_mend(f, p, s)) return std::string();

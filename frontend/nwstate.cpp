@@ -9,6 +9,7 @@ void nw_state_init(NwState* s) {
   s->CurFrame = 1;
   s->NumFrames = 2;
   s->EleSlots.assign(NW_ELE_SLOTS, std::string());
+  s->Weighting.clear();
 }
 
 void nw_state_clear(NwState* s) {

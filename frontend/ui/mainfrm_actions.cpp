@@ -15,6 +15,7 @@
 #include <QUrl>
 
 #include "frontend/nwcmd.h"
+#include "frontend/nwweight.h"
 #include "frontend/ui/aboutfrm.h"
 #include "frontend/ui/elefrm.h"
 #include "frontend/ui/insymfrm.h"
@@ -84,6 +85,17 @@ void MainFrm::runNodeweld() {
   std::vector<std::string> words;
   const std::string line = buildCommand(&words);
   if (line.empty()) return;
+  // The command line names the weighting table: without it the driver would
+  // refuse the run, and an old table would give the wrong weights.
+  if (!state_.Weighting.empty()) {
+    std::string err;
+    if (!nw_weight_table_write(NW_WEIGHT_FILE, nw_weight_table_text(state_.Weighting), &err)) {
+      prompt().message(std::string("The weighting table could not be written to " NW_WEIGHT_FILE
+                                   " (") + err + ").  Nodeweld was not run.",
+                       NW_APP_TITLE);
+      return;
+    }
+  }
   if (saveChck_->isChecked()) {
     prompt().message("command line will be saved to NW_CMD.LOG", NW_APP_TITLE);
     const QLocale loc = QLocale::system();
@@ -158,7 +170,7 @@ InsymFrm* MainFrm::insymFrm() {
 }
 
 WeightFrm* MainFrm::weightFrm() {
-  if (!weightFrm_) weightFrm_ = new WeightFrm(this);
+  if (!weightFrm_) weightFrm_ = new WeightFrm(this, this);
   return weightFrm_;
 }
 

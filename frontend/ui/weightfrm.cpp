@@ -9,7 +9,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-WeightFrm::WeightFrm(QWidget* parent) : QDialog(parent) {
+#include "frontend/nwweight.h"
+#include "frontend/ui/nwhost.h"
+
+WeightFrm::WeightFrm(NwHost* host, QWidget* parent) : QDialog(parent), host_(host) {
   setObjectName(QStringLiteral("WeightFrm"));
   setWindowTitle(QStringLiteral("Weighting Options"));
   QVBoxLayout* top = new QVBoxLayout(this);
@@ -54,12 +57,21 @@ WeightFrm::WeightFrm(QWidget* parent) : QDialog(parent) {
 }
 
 void WeightFrm::apply() {
-  // Nothing passes a weighting table to the driver yet: the dialog stays open
-  // and the command line does not change.
+  std::string texts[NW_WEIGHT_BOXES];
+  for (int i = 0; i < NW_WEIGHT_BOXES; ++i) texts[i] = boxes_[i]->text().toStdString();
+  std::vector<NwWeightRule> rules;
+  const int bad = nw_weight_read(host_->prompt(), texts, &rules);
+  if (bad >= 0) {
+    boxes_[bad]->setFocus(Qt::OtherFocusReason);
+    return;
+  }
+  host_->state().Weighting = rules;
+  hide();
 }
 
 void WeightFrm::clearBoxes() {
   for (QLineEdit* e : boxes_) e->clear();
+  host_->state().Weighting.clear();
 }
 
 void WeightFrm::cancel() {

@@ -7,6 +7,7 @@
 
 #include "frontend/nwcmd.h"
 #include "frontend/ui/outsymfrm.h"
+#include "frontend/ui/weightfrm.h"
 #include "tests/frontend/fe_fixture.h"
 
 class TstBuildCmd : public QObject {
@@ -46,6 +47,7 @@ class TstBuildCmd : public QObject {
   void pathWithBlankIsOneWord();
   void viewShowsQuotedLine();
   void menuRunChecksFocusedBox();
+  void weightingTable();
 };
 
 void TstBuildCmd::defaultsFirstPage() {
@@ -279,6 +281,49 @@ void TstBuildCmd::menuRunChecksFocusedBox() {
   f.w->viewCommandLine();
   QCOMPARE(f.w->state().OutLevel, std::string("12"));
   QCOMPARE(QString::fromStdString(f.prompt.lastText()), "\"" + prefix() + " -ll 1-5 -L 12 -T 0.5\"");
+}
+
+void TstBuildCmd::weightingTable() {
+  f.box(BOX_TolMend)->setText("0.5");
+  f.box(BOX_Lvl)->setText("5-9");
+  f.box(BOX_Co)->setText("1-3");
+  f.box(BOX_Cl)->setText("0-1");
+  f.w->setTicked(TICK_CoordAve, true);
+  QCOMPARE(build(), prefix() + " -ll 5-9 -lo 1-3 -Nm -T 0.5 -lc 0-1");
+  WeightFrm* d = f.w->weightFrm();
+  d->box(0)->setText("5");
+  d->box(1)->setText("40");
+  d->apply();
+  QVERIFY(f.prompt.shown.empty());
+  // After the selection lists, before the engine's options.
+  std::vector<std::string> words;
+  QCOMPARE(build(&words), prefix() + " -ll 5-9 -lo 1-3 -w NW_WEIGHT.TBL -Nm -T 0.5 -lc 0-1");
+  const std::vector<std::string> expect = {"perl", "-S", "nodeweld.pl", "-F", input.toStdString(),
+                                           "-ll", "5-9", "-lo", "1-3", "-w", "NW_WEIGHT.TBL",
+                                           "-Nm", "-T", "0.5", "-lc", "0-1"};
+  QVERIFY(words == expect);
+  f.w->viewCommandLine();
+  QCOMPARE(QString::fromStdString(f.prompt.lastText()),
+           "\"" + prefix() + " -ll 5-9 -lo 1-3 -w NW_WEIGHT.TBL -Nm -T 0.5 -lc 0-1\"");
+  // The second page carries it too.
+  f.showPage(2);
+  f.w->setTicked(TICK_Flag, true);
+  f.box(BOX_FlagLvl)->setText("60");
+  f.box(BOX_FlagSize)->setText("2.5");
+  f.box(BOX_FlagProxTol)->setText("0.2");
+  QCOMPARE(build(), prefix() + " -ll 5-9 -lo 1-3 -w NW_WEIGHT.TBL -f 60,2.5 -T 0.2 -lc 0-1");
+  // Dropped with the table.
+  d->cancel();
+  QCOMPARE(build(), prefix() + " -ll 5-9 -lo 1-3 -f 60,2.5 -T 0.2 -lc 0-1");
+  // The main window's Clear keeps an applied table.
+  d->box(0)->setText("5");
+  d->box(1)->setText("40");
+  d->apply();
+  f.w->clearAll();
+  f.box(BOX_Input)->setText(input);
+  f.showPage(1);
+  f.box(BOX_TolMend)->setText("0.5");
+  QCOMPARE(build(), prefix() + " -w NW_WEIGHT.TBL -T 0.5");
 }
 
 QTEST_MAIN(TstBuildCmd)

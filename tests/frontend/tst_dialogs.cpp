@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QPushButton>
 
+#include "frontend/nwweight.h"
 #include "frontend/ui/elefrm.h"
 #include "frontend/ui/insymfrm.h"
 #include "frontend/ui/levelfrm.h"
@@ -68,7 +69,11 @@ class TstDialogs : public QObject {
   void symbologyEmptySelection();
   void symbologyBadBox();
   void outputOptions();
+  void weightingRead_data();
+  void weightingRead();
   void weighting();
+  void weightingRefusedKeepsDialog();
+  void weightingSurvivesMainClear();
 };
 
 void TstDialogs::levelsActivationAndApply() {
@@ -309,6 +314,76 @@ void TstDialogs::outputOptions() {
   QCOMPARE(d->pick(0)->currentIndex(), -1);
 }
 
+void TstDialogs::weightingRead_data() {
+  QTest::addColumn<QStringList>("boxes");  // LvlvalTxt LvlwtTxt CovalTxt CowtTxt StyvalTxt StywtTxt
+  QTest::addColumn<int>("refused");        // box to correct, -1 when applied
+  QTest::addColumn<QString>("result");     // table text, or the message
+  QTest::newRow("three rows, ranges, last weight for the rest")
+      << QStringList({"1-5, 9 ,12", "40,20", "3", "200", "0", "10"}) << -1
+      << "level 1-5 40\nlevel 9 20\nlevel 12 20\ncolour 3 200\nstyle 0 10\n";
+  QTest::newRow("row without values not used")
+      << QStringList({"", "10", "007,5-5", "5,6", "", "3"}) << -1 << "colour 7 5\ncolour 5 6\n";
+  QTest::newRow("edges of the ranges")
+      << QStringList({"63", "254", "0,255", "0", "7", "1"}) << -1
+      << "level 63 254\ncolour 0 0\ncolour 255 0\nstyle 7 1\n";
+  QTest::newRow("nothing") << QStringList({"", "", " ", "", "", ""}) << -1 << "";
+  QTest::newRow("bad character") << QStringList({"1;3", "10", "", "", "", ""}) << 0
+      << "The character ';' is not allowed in the weighting levels.  Please enter levels as "
+         "numbers or ranges (like 1-5) separated by commas.";
+  QTest::newRow("missing value") << QStringList({"1,,3", "10", "", "", "", ""}) << 0
+      << "A value is missing in the weighting levels '1,,3'.  There are too many commas or "
+         "dashes.  Please enter the levels again.";
+  QTest::newRow("open range") << QStringList({"", "", "", "", "3-", "1"}) << 4
+      << "A value is missing in the weighting styles '3-'.  There are too many commas or "
+         "dashes.  Please enter the styles again.";
+  QTest::newRow("level 0") << QStringList({"0", "10", "", "", "", ""}) << 0
+      << "Level 0 is an invalid level.  Please enter weighting levels from 1 to 63.";
+  QTest::newRow("color 256") << QStringList({"", "", "1,256", "1", "", ""}) << 2
+      << "Color 256 is an invalid color.  Please enter weighting colors from 0 to 255.";
+  QTest::newRow("reversed range") << QStringList({"", "", "", "", "7-3", "1"}) << 4
+      << "The range 7-3 of the weighting styles is invalid.  Please enter the lower value first.";
+  QTest::newRow("value twice") << QStringList({"1-5,3", "10,20", "", "", "", ""}) << 0
+      << "Level 3 is given more than once in the weighting levels.  Please give each value "
+         "only one weight.";
+  QTest::newRow("no weight") << QStringList({"5", "", "", "", "", ""}) << 1
+      << "Please enter a weight for the weighting levels.  Weights go from 0 to 254.";
+  QTest::newRow("weight 255") << QStringList({"", "", "4", "255", "", ""}) << 3
+      << "Weight 255 is an invalid weight.  Please enter color weights from 0 to 254.";
+  QTest::newRow("weight not whole") << QStringList({"5", "1.5", "", "", "", ""}) << 1
+      << "The character '.' is not allowed in the level weights.  Please enter whole numbers "
+         "from 0 to 254 separated by commas.";
+  QTest::newRow("missing weight") << QStringList({"5,6", "10,", "", "", "", ""}) << 1
+      << "A weight is missing in the level weights '10,'.  There are too many commas.  "
+         "Please enter the level weights again.";
+  QTest::newRow("more weights than values") << QStringList({"", "", "", "", "1-3", "10,20"}) << 5
+      << "There are more style weights (2) than weighting styles (1).  Each weight goes with "
+         "the value in the same place; please remove the extra weights.";
+  QTest::newRow("later row refused") << QStringList({"5", "10", "", "", "8", "1"}) << 4
+      << "Style 8 is an invalid style.  Please enter weighting styles from 0 to 7.";
+}
+
+void TstDialogs::weightingRead() {
+  QFETCH(QStringList, boxes);
+  QFETCH(int, refused);
+  QFETCH(QString, result);
+  std::string texts[NW_WEIGHT_BOXES];
+  for (int i = 0; i < NW_WEIGHT_BOXES; ++i) texts[i] = boxes[i].toStdString();
+  ScriptedPrompt p;
+  const std::vector<NwWeightRule> before = {{NW_WEIGHT_COLOR, 9, 9, 99}};
+  std::vector<NwWeightRule> rules = before;
+  QCOMPARE(nw_weight_read(p, texts, &rules), refused);
+  if (refused < 0) {
+    QVERIFY(p.shown.empty());
+    QCOMPARE(QString::fromStdString(nw_weight_table_text(rules)), result);
+    return;
+  }
+  QCOMPARE(p.shown.size(), size_t(1));
+  QCOMPARE(QString::fromStdString(p.shown[0].text), result);
+  QCOMPARE(p.shown[0].title, std::string("Nodeweld weighting"));
+  QVERIFY(!p.shown[0].question);
+  QCOMPARE(nw_weight_table_text(rules), nw_weight_table_text(before));  // unchanged
+}
+
 void TstDialogs::weighting() {
   WeightFrm* d = f.w->weightFrm();
   QCOMPARE(d->windowTitle(), QString("Weighting Options"));
@@ -317,20 +392,80 @@ void TstDialogs::weighting() {
                    "linework is mended."));
   QCOMPARE(d->findChild<QLabel*>("ValueLbl")->toolTip(), QString("Separate multiple values with commas."));
   QCOMPARE(d->findChild<QLabel*>("WeightLbl")->toolTip(), QString("Separate multiple weights with commas."));
+  const NwState& s = f.w->state();
   QVERIFY(open(&MainFrm::showWeighting, d));
-  d->findChild<QLineEdit*>("LvlvalTxt")->setText("5");
+  d->findChild<QLineEdit*>("LvlvalTxt")->setText("5,7");
   d->findChild<QLineEdit*>("LvlwtTxt")->setText("2");
-  const std::vector<std::string> before = f.w->state().OptFlag;
-  d->apply();
-  QVERIFY(d->isVisible());
-  QVERIFY(f.w->state().OptFlag == before);
-  QCOMPARE(d->findChild<QLineEdit*>("LvlvalTxt")->text(), QString("5"));
-  d->clearBoxes();
-  QVERIFY(d->findChild<QLineEdit*>("LvlvalTxt")->text().isEmpty());
-  d->findChild<QLineEdit*>("CovalTxt")->setText("1");
-  d->cancel();
-  QVERIFY(d->findChild<QLineEdit*>("CovalTxt")->text().isEmpty());
+  d->findChild<QLineEdit*>("StyvalTxt")->setText("1");
+  d->findChild<QLineEdit*>("StywtTxt")->setText("30");
+  QTest::mouseClick(d->findChild<QPushButton*>("ApplyCmd"), Qt::LeftButton);
+  QVERIFY(f.prompt.shown.empty());
   QVERIFY(d->isHidden());
+  QCOMPARE(nw_weight_table_text(s.Weighting), std::string("level 5 2\nlevel 7 2\nstyle 1 30\n"));
+  // Shown again, the boxes hold what was applied.
+  QVERIFY(backToMain() && open(&MainFrm::showWeighting, d));
+  QCOMPARE(d->findChild<QLineEdit*>("LvlvalTxt")->text(), QString("5,7"));
+  // Apply with every value box empty drops the table.
+  d->findChild<QLineEdit*>("LvlvalTxt")->clear();
+  d->findChild<QLineEdit*>("StyvalTxt")->clear();
+  d->apply();
+  QVERIFY(s.Weighting.empty() && d->isHidden());
+
+  // Clear empties the boxes and drops the applied table; the dialog stays.
+  QVERIFY(backToMain() && open(&MainFrm::showWeighting, d));
+  d->findChild<QLineEdit*>("CovalTxt")->setText("1");
+  d->findChild<QLineEdit*>("CowtTxt")->setText("9");
+  d->apply();
+  QCOMPARE(s.Weighting.size(), size_t(1));
+  QVERIFY(backToMain() && open(&MainFrm::showWeighting, d));
+  QTest::mouseClick(d->findChild<QPushButton*>("ClearCmd"), Qt::LeftButton);
+  for (int i = 0; i < 6; ++i) QVERIFY(d->box(i)->text().isEmpty());
+  QVERIFY(s.Weighting.empty());
+  QVERIFY(d->isVisible());
+  // Cancel the same, and hides the dialog.
+  d->findChild<QLineEdit*>("CovalTxt")->setText("1");
+  d->findChild<QLineEdit*>("CowtTxt")->setText("9");
+  d->apply();
+  QCOMPARE(s.Weighting.size(), size_t(1));
+  QVERIFY(backToMain() && open(&MainFrm::showWeighting, d));
+  QTest::mouseClick(d->findChild<QPushButton*>("CancelCmd"), Qt::LeftButton);
+  QVERIFY(d->findChild<QLineEdit*>("CovalTxt")->text().isEmpty());
+  QVERIFY(s.Weighting.empty());
+  QVERIFY(d->isHidden());
+  QVERIFY(f.prompt.shown.empty());
+}
+
+void TstDialogs::weightingRefusedKeepsDialog() {
+  WeightFrm* d = f.w->weightFrm();
+  QVERIFY(open(&MainFrm::showWeighting, d));
+  d->box(0)->setText("5");
+  d->box(1)->setText("50");
+  d->apply();
+  QVERIFY(backToMain() && open(&MainFrm::showWeighting, d));
+  d->box(2)->setText("12");
+  d->box(3)->setText("300");
+  QTest::mouseClick(d->findChild<QPushButton*>("ApplyCmd"), Qt::LeftButton);
+  QCOMPARE(f.prompt.shown.size(), size_t(1));
+  QCOMPARE(f.prompt.lastText(),
+           std::string("Weight 300 is an invalid weight.  Please enter color weights from 0 to 254."));
+  QVERIFY(d->isVisible());
+  QCOMPARE(d->focusWidget(), static_cast<QWidget*>(d->box(3)));
+  QCOMPARE(d->box(3)->text(), QString("300"));  // left for the user to correct
+  // The table applied before stays in force.
+  QCOMPARE(nw_weight_table_text(f.w->state().Weighting), std::string("level 5 50\n"));
+}
+
+void TstDialogs::weightingSurvivesMainClear() {
+  WeightFrm* d = f.w->weightFrm();
+  QVERIFY(open(&MainFrm::showWeighting, d));
+  d->box(4)->setText("0-2");
+  d->box(5)->setText("7");
+  d->apply();
+  QVERIFY(backToMain());
+  QTest::mouseClick(f.find<QPushButton>("ClearCmd"), Qt::LeftButton);
+  QCOMPARE(nw_weight_table_text(f.w->state().Weighting), std::string("style 0-2 7\n"));
+  QCOMPARE(d->box(4)->text(), QString("0-2"));
+  QCOMPARE(d->box(5)->text(), QString("7"));
 }
 
 QTEST_MAIN(TstDialogs)

@@ -14,6 +14,7 @@
 
 #include "frontend/nwcmd.h"
 #include "frontend/ui/runfrm.h"
+#include "frontend/ui/weightfrm.h"
 #include "tests/frontend/fe_fixture.h"
 
 class TstRun : public QObject {
@@ -60,6 +61,8 @@ class TstRun : public QObject {
     QFile::remove(record);
     QFile::remove(dir.path() + "/NW_CMD.LOG");
     QDir(dir.path()).rmdir("NW_CMD.LOG");
+    QFile::remove(dir.path() + "/NW_WEIGHT.TBL");
+    QDir(dir.path()).rmdir("NW_WEIGHT.TBL");
   }
   void cleanup() { f.close(); }
 
@@ -71,6 +74,8 @@ class TstRun : public QObject {
   void logUnwritable();
   void pathWithBlank();
   void refusedBuildRunsNothing();
+  void weightingTableWritten();
+  void weightingTableUnwritable();
 };
 
 void TstRun::exitCodes_data() {
@@ -201,6 +206,52 @@ void TstRun::refusedBuildRunsNothing() {
   f.w->runNodeweld();
   QCOMPARE(texts(), QStringList({"The input file '" + dir.path() + "/missing.dgn' does not exist."}));
   QVERIFY(!QFile::exists(record));
+}
+
+void TstRun::weightingTableWritten() {
+  WeightFrm* d = f.w->weightFrm();
+  const char* boxes[6] = {"1-5,9", "40,20", "3", "200", "0", "10"};
+  for (int i = 0; i < 6; ++i) d->box(i)->setText(boxes[i]);
+  d->apply();
+  qputenv("NW_FAKE_EXIT", "0");
+  f.w->runNodeweld();
+  QCOMPARE(texts(), QStringList({"Process Completed Successfully"}));
+  QCOMPARE(recorded(), QStringList({"-F", input, "-w", "NW_WEIGHT.TBL", "-T", "0.5"}));
+  QFile table(dir.path() + "/NW_WEIGHT.TBL");
+  QVERIFY(table.open(QIODevice::ReadOnly));
+  QCOMPARE(table.readAll(), QByteArray("level 1-5 40\nlevel 9 20\ncolour 3 200\nstyle 0 10\n"));
+  // An ordinary file of the folder, not a private temporary one.
+  const QString probe = dir.path() + "/probe.txt";
+  std::ofstream(probe.toStdString()) << "x";
+  QCOMPARE(table.permissions(), QFile(probe).permissions());
+  QFile::remove(probe);
+  table.close();
+  // A changed table is written over the old one at the next run.
+  d->box(0)->clear();
+  d->box(2)->setText("7");
+  d->apply();
+  f.w->runNodeweld();
+  QVERIFY(table.open(QIODevice::ReadOnly));
+  QCOMPARE(table.readAll(), QByteArray("colour 7 200\nstyle 0 10\n"));
+}
+
+void TstRun::weightingTableUnwritable() {
+  QVERIFY(QDir(dir.path()).mkdir("NW_WEIGHT.TBL"));  // a folder where the table should go
+  WeightFrm* d = f.w->weightFrm();
+  d->box(0)->setText("5");
+  d->box(1)->setText("40");
+  d->apply();
+  f.w->setTicked(TICK_Save, true);
+  qputenv("NW_FAKE_EXIT", "0");
+  f.w->runNodeweld();
+  const QStringList t = texts();
+  QCOMPARE(t.size(), 1);
+  QVERIFY2(t[0].startsWith("The weighting table could not be written to NW_WEIGHT.TBL ("), qPrintable(t[0]));
+  QVERIFY2(t[0].endsWith(").  Nodeweld was not run."), qPrintable(t[0]));
+  QCOMPARE(f.prompt.shown[0].title, std::string("Nodeweld"));
+  QVERIFY(!QFile::exists(record));                         // no run
+  QVERIFY(!QFile::exists(dir.path() + "/NW_CMD.LOG"));     // no log entry
+  QCOMPARE(QDir(dir.path()).entryList({"NW_WEIGHT.TBL*"}, QDir::Files), QStringList());  // no leftovers
 }
 
 QTEST_MAIN(TstRun)
