@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include "frontend/ui/runfrm.h"
+#include "frontend/ui/weightfrm.h"
 #include "tests/frontend/fe_fixture.h"
 
 class TstRunDriver : public QObject {
@@ -51,6 +52,7 @@ class TstRunDriver : public QObject {
   void mendingRun();
   void flaggingRunWithCriteria();
   void driverRefusesInput();
+  void weightingTable();
 };
 
 void TstRunDriver::mendingRun() {
@@ -98,6 +100,38 @@ void TstRunDriver::driverRefusesInput() {
   QVERIFY2(texts()[0].startsWith("Abnormal Exit, Exit Code: "), qPrintable(texts()[0]));
   QVERIFY(texts()[0] != "Abnormal Exit, Exit Code: -1");
   QVERIFY(f.w->runFrm()->output().contains("nodeweld.pl"));
+}
+
+void TstRunDriver::weightingTable() {
+  // The table written at Run is read by the driver (a table it cannot read
+  // ends the run with its usage status), on both pages.
+  WeightFrm* d = f.w->weightFrm();
+  const char* boxes[6] = {"1-5,9", "40,20", "0-3", "200", "0", "10"};
+  for (int i = 0; i < 6; ++i) d->box(i)->setText(boxes[i]);
+  d->apply();
+  QVERIFY(f.prompt.shown.empty());
+  f.box(BOX_Input)->setText("roads.dgn");
+  f.box(BOX_TolMend)->setText("0.01");
+  QSignalSpy done(f.w.get(), &MainFrm::runFinished);
+  f.w->runNodeweld();
+  QCOMPARE(done.count(), 1);
+  QCOMPARE(done[0][0].toString(), QString("perl -S nodeweld.pl -F roads.dgn -w NW_WEIGHT.TBL -T 0.01"));
+  QCOMPARE(done[0][1].toInt(), 0);
+  QCOMPARE(texts(), QStringList({"Process Completed Successfully"}));
+  // The engine ran (the sheet may have been mended by an earlier case).
+  QVERIFY2(f.w->runFrm()->output().contains("VKR_nodeweld finishing"), qPrintable(f.w->runFrm()->output()));
+
+  f.prompt.reset();
+  f.showPage(2);
+  f.w->setTicked(TICK_Flag, true);
+  f.box(BOX_FlagProxTol)->setText("0.01");
+  f.box(BOX_FlagLvl)->setText("60");
+  f.box(BOX_FlagSize)->setText("0.5");
+  f.w->runNodeweld();
+  QCOMPARE(done.count(), 2);
+  QCOMPARE(done[1][0].toString(),
+           QString("perl -S nodeweld.pl -F roads.dgn -w NW_WEIGHT.TBL -f 60,0.5 -T 0.01"));
+  QCOMPARE(texts(), QStringList({"Process Completed Successfully"}));
 }
 
 QTEST_MAIN(TstRunDriver)
