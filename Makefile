@@ -35,7 +35,10 @@ test-fuzz: deps
 	cmake --build $(BUILD_FUZZ) --target fuzz_dgn_load -j $(JOBS)
 	rm -rf $(BUILD_FUZZ)/corpus && mkdir -p $(BUILD_FUZZ)/corpus
 	cp tests/dgn/data/*.dgn $(BUILD_FUZZ)/corpus/
-	$(BUILD_FUZZ)/bin/fuzz_dgn_load -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 $(BUILD_FUZZ)/corpus
+	@echo "fuzzing the design-file loader for $(FUZZ_SECONDS) s (log: $(BUILD_FUZZ)/fuzz.log)"
+	@$(BUILD_FUZZ)/bin/fuzz_dgn_load -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	  $(BUILD_FUZZ)/corpus > $(BUILD_FUZZ)/fuzz.log 2>&1 || { tail -60 $(BUILD_FUZZ)/fuzz.log; exit 1; }
+	@grep -E "^Done|number_of_executed_units|new_units_added" $(BUILD_FUZZ)/fuzz.log
 
 # The whole suite: a short fuzzing run of the file loader, then an ordinary
 # build and a sanitizer build, each tested.
