@@ -9,26 +9,10 @@
 
 #include "connection/extprog.h"
 #include "connection/platform/winnt_extprog.h"
+#include "tests/connection/queue_messages.h"
 #include "tests/connection/shm_watch.h"
 
 namespace {
-
-std::vector<unsigned char> message(int32_t type, int size, int32_t code, unsigned char fill = 0)
-{
-    std::vector<unsigned char> m((size_t)size, fill);
-    int32_t length = size - 16;
-    memcpy(&m[0], &type, 4);
-    memcpy(&m[4], &length, 4);
-    memcpy(&m[12], &code, 4);
-    return m;
-}
-
-int32_t wordAt(const unsigned char *m, int off)
-{
-    int32_t v;
-    memcpy(&v, m + off, 4);
-    return v;
-}
 
 class LocalQueue : public ::testing::Test {
 protected:

@@ -12,16 +12,10 @@
 #include "connection/extprog.h"
 #include "connection/platform/winnt_extprog.h"
 #include "tests/connection/peer_protocol.h"
+#include "tests/connection/queue_messages.h"
 #include "tests/connection/shm_watch.h"
 
 namespace {
-
-int32_t wordAt(const unsigned char *m, int off)
-{
-    int32_t v;
-    memcpy(&v, m + off, 4);
-    return v;
-}
 
 class PeerQueue : public ::testing::Test {
 protected:
@@ -52,11 +46,7 @@ protected:
     // Sends a request of size bytes with code and body word.
     int send(int32_t code, int size = 32, int32_t body = 0, unsigned char fill = 0)
     {
-        std::vector<unsigned char> m((size_t)size, fill);
-        int32_t type = 100, length = size - 16;
-        memcpy(&m[0], &type, 4);
-        memcpy(&m[4], &length, 4);
-        memcpy(&m[12], &code, 4);
+        std::vector<unsigned char> m = message(100, size, code, fill);
         if (size >= 24)
             memcpy(&m[20], &body, 4);
         return externProg_sendMessage(m.data(), size, path, nullptr, 0, nullptr);
